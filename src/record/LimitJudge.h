@@ -31,6 +31,13 @@ public:
         alarmLow_ = low;
     }
 
+    // The edits' texts as a layout or a command line gives them, without
+    // the change events (nothing is accepted or refused by this).
+    void SetLimitTexts(const std::string& high, const std::string& low) {
+        high_ = high;
+        low_ = low;
+    }
+
     // Decoder steps.
     void JudgeReading();
     void OverLimitAlarm(double count);

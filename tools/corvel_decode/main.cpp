@@ -1,0 +1,199 @@
+// corvel-decode: runs the program's frame path without a window, so that
+// recorded meter streams can be replayed and their readings checked.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "DecodeReport.h"
+#include "decode/RangeClass.h"
+#include "shell/HostInfo.h"
+#include "shell/MeterCore.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: corvel-decode --handler oak|birch|pine|hid [--input FILE]\n"
+    "                     [--decimal-separator SEP] [--high TEXT] [--low TEXT]\n"
+    "                     [--range-class 4|6|34]\n"
+    "Feeds a recorded meter stream through the frame handlers and decoders and\n"
+    "prints one JSON object per decoder run. oak, birch and pine read raw bytes;\n"
+    "hid reads one input report per line as hexadecimal byte pairs.\n";
+
+// Messages of the core go to stderr; nothing here asks questions.
+class StderrPrompts : public corvel::UserPrompts {
+public:
+    void Message(Kind, const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    Answer Ask(Kind, const std::string&) override { return Answer::No; }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
+};
+
+class SilentBeeper : public corvel::Beeper {
+public:
+    void Beep() override {}
+};
+
+// Until the log exists the tool keeps no rows.
+class NoRecorder : public corvel::ReadingRecorder {
+public:
+    void INDataToTable() override {}
+    void ShowSeries(int) override {}
+    bool BtFillChecked() const override { return true; }
+};
+
+struct Options {
+    std::string handler;
+    std::string input;
+    std::string separator;
+    bool separatorGiven = false;
+    std::string high = "6000";
+    std::string low = "-6000";
+    std::string rangeClass = "4";
+};
+
+bool parse(int argc, char** argv, Options& o) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "corvel-decode: %s needs a value\n", arg.c_str());
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (arg == "--handler") {
+            if (!value(o.handler)) return false;
+        } else if (arg == "--input") {
+            if (!value(o.input)) return false;
+        } else if (arg == "--decimal-separator") {
+            if (!value(o.separator)) return false;
+            o.separatorGiven = true;
+        } else if (arg == "--high") {
+            if (!value(o.high)) return false;
+        } else if (arg == "--low") {
+            if (!value(o.low)) return false;
+        } else if (arg == "--range-class") {
+            if (!value(o.rangeClass)) return false;
+        } else {
+            std::fprintf(stderr, "corvel-decode: unknown option %s\n", arg.c_str());
+            return false;
+        }
+    }
+    if (o.handler != "oak" && o.handler != "birch" && o.handler != "pine" && o.handler != "hid") {
+        std::fprintf(stderr, "corvel-decode: --handler must be oak, birch, pine or hid\n");
+        return false;
+    }
+    if (o.rangeClass != "4" && o.rangeClass != "6" && o.rangeClass != "34") {
+        std::fprintf(stderr, "corvel-decode: --range-class must be 4, 6 or 34\n");
+        return false;
+    }
+    return true;
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// One report line: byte pairs separated by blanks. False when malformed.
+bool parseReport(const std::string& line, std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == ' ' || line[i] == '\t' || line[i] == '\r') {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= line.size()) return false;
+        const int hi = hexValue(line[i]);
+        const int lo = hexValue(line[i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        if (i + 2 < line.size() && line[i + 2] != ' ' && line[i + 2] != '\t' && line[i + 2] != '\r')
+            return false;
+        bytes.push_back(static_cast<std::uint8_t>(hi << 4 | lo));
+        i += 2;
+    }
+    return bytes.size() <= 0xFFFF;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (!parse(argc, argv, o)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    std::FILE* in = stdin;
+    if (!o.input.empty()) {
+        in = std::fopen(o.input.c_str(), "rb");
+        if (!in) {
+            std::fprintf(stderr, "corvel-decode: cannot open %s: %s\n", o.input.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+
+    StderrPrompts prompts;
+    SilentBeeper beeper;
+    NoRecorder recorder;
+    corvel::MeterCore core(recorder, beeper, prompts);
+    core.SetRange(corvel::RangeValuesFor(o.rangeClass));
+    core.SetDecimalSeparator(o.separatorGiven ? o.separator : corvel::ReadSystemDecimalSeparator());
+    core.Judge().SetLimitTexts(o.high, o.low);
+    std::string out;
+    core.afterDecode = [&](std::string_view decoder) {
+        out = corvel::DecodeReportLine(decoder, core);
+        out.push_back('\n');
+        std::fwrite(out.data(), 1, out.size(), stdout);
+    };
+
+    auto& frames = core.Frames();
+    if (o.handler == "hid") {
+        std::string line;
+        std::vector<std::uint8_t> report;
+        long lineNo = 0;
+        int ch;
+        bool more = true;
+        while (more) {
+            line.clear();
+            while ((ch = std::fgetc(in)) != EOF && ch != '\n') line.push_back(static_cast<char>(ch));
+            more = ch != EOF;
+            if (!more && line.empty()) break;
+            ++lineNo;
+            if (!parseReport(line, report)) {
+                std::fprintf(stderr, "corvel-decode: line %ld is not a report of hexadecimal byte pairs; skipped\n",
+                             lineNo);
+                continue;
+            }
+            frames.HidDataToFrame(report.data(), static_cast<std::uint16_t>(report.size()));
+        }
+    } else {
+        // The polled driver hands over at most its buffer's worth at a time.
+        std::vector<std::uint8_t> chunk(2048);
+        std::size_t n;
+        while ((n = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
+            if (o.handler == "oak") {
+                frames.HOakRData(chunk.data(), static_cast<std::int32_t>(n));
+            } else if (o.handler == "birch") {
+                frames.HBirchRData(chunk.data(), static_cast<std::int32_t>(n));
+            } else {
+                frames.CComm1ReceiveData(chunk.data(), static_cast<std::uint32_t>(n));
+            }
+        }
+    }
+    if (in != stdin) std::fclose(in);
+    std::fflush(stdout);
+    return 0;
+}
