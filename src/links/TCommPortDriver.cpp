@@ -1,0 +1,252 @@
+#include "links/TCommPortDriver.h"
+
+#include <QTimer>
+
+#include <algorithm>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#include <termios.h>
+#endif
+
+namespace corvel {
+
+namespace {
+
+QSerialPort::Parity toQt(TComPortParity p) {
+    switch (p) {
+        case TComPortParity::ptODD: return QSerialPort::OddParity;
+        case TComPortParity::ptEVEN: return QSerialPort::EvenParity;
+        case TComPortParity::ptMARK: return QSerialPort::MarkParity;
+        case TComPortParity::ptSPACE: return QSerialPort::SpaceParity;
+        case TComPortParity::ptNONE: break;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits toQt(TComPortStopBits s) {
+    switch (s) {
+        case TComPortStopBits::sb1HALFBITS:
+#ifdef Q_OS_WIN
+            return QSerialPort::OneAndHalfStop;
+#else
+            // POSIX lines know one or two stop bits; a UART asked for two on
+            // a 5-bit word sends one and a half, which is what this setting
+            // is for.
+            return QSerialPort::TwoStop;
+#endif
+        case TComPortStopBits::sb2BITS: return QSerialPort::TwoStop;
+        case TComPortStopBits::sb1BITS: break;
+    }
+    return QSerialPort::OneStop;
+}
+
+// True when the device behind an open port has gone: the kernel hangs up a
+// descriptor whose USB adapter was pulled or whose pseudo-terminal master
+// was closed. Anything else (a pseudo-terminal refusing modem-line calls,
+// say) is not a reason to let go of the port.
+bool deviceGone(const QSerialPort& port, QSerialPort::SerialPortError error) {
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError) return false;
+#ifdef Q_OS_UNIX
+    pollfd p{static_cast<int>(port.handle()), POLLIN, 0};
+    if (p.fd < 0) return true;
+    if (::poll(&p, 1, 0) < 0) return false;
+    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+    Q_UNUSED(port);
+    return error == QSerialPort::ResourceError;
+#endif
+}
+
+}  // namespace
+
+int BaudRateValue(TComPortBaudRate rate) {
+    static constexpr int kRates[] = {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200};
+    const auto i = static_cast<std::size_t>(rate);
+    return i < std::size(kRates) ? kRates[i] : 9600;
+}
+
+TCommPortDriver::TCommPortDriver(QObject* parent)
+    : QObject(parent), port_(new QSerialPort(this)), pollTimer_(new QTimer(this)), receiveBuffer_(inBufSize_) {
+    connect(pollTimer_, &QTimer::timeout, this, &TCommPortDriver::PollTimerProc);
+    // The error is acted on from the event loop, not inside QSerialPort's
+    // own read path that reported it.
+    connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::NoError) return;
+        QMetaObject::invokeMethod(
+            this, [this, error, generation = generation_] { OnPortError(error, generation); }, Qt::QueuedConnection);
+    });
+}
+
+TCommPortDriver::~TCommPortDriver() { Disconnect(); }
+
+bool TCommPortDriver::Connect() {
+    if (IsConnected()) return true;
+    const QString name = QStringLiteral("COM%1").arg(static_cast<int>(comPort_) + 1);
+    const QString device = portMap_.Resolve(name);
+    if (device.isEmpty()) return false;
+    port_->setPortName(device);
+    if (!port_->open(QIODevice::ReadWrite)) {
+        port_->clearError();
+        return false;
+    }
+    ++generation_;
+    connected_ = true;
+    port_->setReadBufferSize(std::max<qint64>(kReadAheadLimit, inBufSize_));
+    ApplySettings();
+    pollTimer_->start(std::max<int>(pollingDelay_, kMinTimerPeriodMs));
+    return true;
+}
+
+void TCommPortDriver::Disconnect() {
+    if (!IsConnected()) return;
+    pollTimer_->stop();
+    port_->close();
+    port_->clearError();
+    connected_ = false;
+    ++generation_;
+}
+
+QString TCommPortDriver::openDevice() const { return port_->isOpen() ? port_->portName() : QString(); }
+
+void TCommPortDriver::ApplySettings() {
+    if (!IsConnected() || !port_->isOpen()) return;
+    // Nothing here is checked: the port keeps whatever the system accepted.
+    port_->setBaudRate(BaudRateValue(speed_));
+    port_->setDataBits(static_cast<QSerialPort::DataBits>(5 + static_cast<int>(dataBits_)));
+    port_->setParity(toQt(parity_));
+    port_->setStopBits(toQt(stopBits_));
+    const bool rtsCts = hw_ == TComPortHwHandshaking::hhRTSCTS;
+    const bool xonXoff = sw_ == TComPortSwHandshaking::shXONXOFF;
+    port_->setFlowControl(rtsCts ? QSerialPort::HardwareControl
+                                 : xonXoff ? QSerialPort::SoftwareControl : QSerialPort::NoFlowControl);
+#ifdef Q_OS_UNIX
+    // QSerialPort offers one kind of flow control at a time; the line can
+    // have both.
+    if (rtsCts && xonXoff) {
+        termios t{};
+        const int fd = static_cast<int>(port_->handle());
+        if (::tcgetattr(fd, &t) == 0) {
+            t.c_iflag |= IXON | IXOFF;
+            ::tcsetattr(fd, TCSANOW, &t);
+        }
+    }
+#endif
+    port_->setDataTerminalReady(enableDtr_);
+    // With RTS/CTS the driver owns RTS; otherwise it stays low.
+    if (!rtsCts) port_->setRequestToSend(false);
+    PurgeBuffers(true, true);
+    // The system's input queue cannot be sized here; the bounded read-ahead
+    // (set at Connect) plays its part. The output queue has no user.
+}
+
+void TCommPortDriver::PurgeBuffers(bool input, bool output) {
+    if (!IsConnected() || !port_->isOpen()) return;
+    QSerialPort::Directions d;
+    if (input) d |= QSerialPort::Input;
+    if (output) d |= QSerialPort::Output;
+    if (d) port_->clear(d);
+}
+
+void TCommPortDriver::SetComPort(TComPortNumber port) {
+    if (!IsConnected()) comPort_ = port;
+}
+
+void TCommPortDriver::SetComPortSpeed(TComPortBaudRate speed) {
+    speed_ = speed;
+    ApplySettings();
+}
+
+void TCommPortDriver::SetComPortDataBits(TComPortDataBits bits) {
+    dataBits_ = bits;
+    ApplySettings();
+}
+
+void TCommPortDriver::SetComPortStopBits(TComPortStopBits bits) {
+    stopBits_ = bits;
+    ApplySettings();
+}
+
+void TCommPortDriver::SetComPortParity(TComPortParity parity) {
+    parity_ = parity;
+    ApplySettings();
+}
+
+void TCommPortDriver::SetComPortHwHandshaking(TComPortHwHandshaking hw) {
+    hw_ = hw;
+    ApplySettings();
+}
+
+void TCommPortDriver::SetComPortSwHandshaking(TComPortSwHandshaking sw) {
+    sw_ = sw;
+    ApplySettings();
+}
+
+void TCommPortDriver::SetComPortInBufSize(std::uint16_t size) {
+    if (IsConnected()) return;
+    inBufSize_ = size;
+    // A handler that disconnects and resizes from inside its own call still
+    // holds a pointer into the buffer; the poll resizes it once that call
+    // has returned.
+    if (deliveryDepth_ == 0) receiveBuffer_.assign(inBufSize_, 0);
+}
+
+void TCommPortDriver::SetComPortOutBufSize(std::uint16_t size) {
+    if (!IsConnected()) outBufSize_ = size;
+}
+
+void TCommPortDriver::SetComPortPollingDelay(std::uint16_t ms) {
+    if (ms == pollingDelay_) return;
+    if (IsConnected()) {
+        pollTimer_->stop();
+        pollingDelay_ = ms;
+        pollTimer_->start(std::max<int>(pollingDelay_, kMinTimerPeriodMs));
+    } else {
+        pollingDelay_ = ms;
+    }
+}
+
+void TCommPortDriver::PollTimerProc() {
+    if (!IsConnected() || !port_->isOpen()) return;
+    if (deliveryDepth_ == 0) {
+        receiveBuffer_.resize(inBufSize_);
+        DeliverBuffered(receiveBuffer_);
+    } else {
+        // A handler is still running (a modal box inside it keeps the event
+        // loop going): its bytes sit in the receive buffer, so this poll
+        // reads into a buffer of its own.
+        std::vector<std::uint8_t> nested(inBufSize_);
+        DeliverBuffered(nested);
+    }
+}
+
+void TCommPortDriver::DeliverBuffered(std::vector<std::uint8_t>& buffer) {
+    if (buffer.empty()) return;
+    // What was waiting when the poll began; bytes that come in while the
+    // handler runs go with the next poll.
+    qint64 budget = port_->bytesAvailable();
+    const quint64 generation = generation_;
+    ++deliveryDepth_;
+    while (budget > 0 && generation == generation_ && port_->isOpen()) {
+        const qint64 n =
+            port_->read(reinterpret_cast<char*>(buffer.data()), std::min<qint64>(budget, qint64(buffer.size())));
+        if (n <= 0) break;
+        budget -= n;
+        if (onReceiveData_) onReceiveData_(this, buffer.data(), static_cast<std::int32_t>(n));
+    }
+    --deliveryDepth_;
+}
+
+void TCommPortDriver::OnPortError(QSerialPort::SerialPortError error, quint64 generation) {
+    if (generation != generation_ || !port_->isOpen()) return;
+    if (!deviceGone(*port_, error)) {
+        port_->clearError();
+        return;
+    }
+    // Let the device go but stay connected: polls find nothing, and
+    // Disconnect then Connect opens the device afresh.
+    port_->close();
+    port_->clearError();
+}
+
+}  // namespace corvel

@@ -1,0 +1,142 @@
+#pragma once
+
+// The polled serial driver: opens one of COM1 to COM4, sets its line and,
+// while the port is open, reads it on a fixed period from the main thread's
+// event loop, handing what arrived to OnReceiveData in chunks of at most
+// ComPortInBufSize bytes. It never sends.
+//
+// Built on QSerialPort. QSerialPort pulls bytes from the device into its own
+// buffer whenever the event loop sees them; the poll timer takes them out
+// from there. So that a slow handler or a flooding device can neither lose
+// bytes nor grow memory without end, that buffer is bounded
+// (kReadAheadLimit): when it is full the driver stops taking bytes from the
+// device and the kernel holds them (a pseudo-terminal then blocks its
+// writer, a real line relies on the flow control the user chose). Each poll
+// hands over everything buffered, as successive chunks.
+//
+// A device that disappears while open (a USB adapter pulled out: Qt reports
+// a resource error) is released at once, so that the system can give the
+// adapter its old node back when it returns, and the driver stays in its
+// connected state delivering nothing, like a port whose reads fail. The user
+// stops and starts the link to pick the device up again.
+
+#include "links/PortMap.h"
+
+#include <QObject>
+#include <QSerialPort>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class QTimer;
+
+namespace corvel {
+
+enum class TComPortNumber : std::uint8_t { pnCOM1, pnCOM2, pnCOM3, pnCOM4 };
+enum class TComPortBaudRate : std::uint8_t {
+    br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400, br56000, br57600, br115200
+};
+enum class TComPortDataBits : std::uint8_t { db5BITS, db6BITS, db7BITS, db8BITS };
+enum class TComPortStopBits : std::uint8_t { sb1BITS, sb1HALFBITS, sb2BITS };
+enum class TComPortParity : std::uint8_t { ptNONE, ptODD, ptEVEN, ptMARK, ptSPACE };
+enum class TComPortHwHandshaking : std::uint8_t { hhNONE, hhRTSCTS };
+enum class TComPortSwHandshaking : std::uint8_t { shNONE, shXONXOFF };
+
+// The baud rate a TComPortBaudRate names (br2400 -> 2400).
+int BaudRateValue(TComPortBaudRate rate);
+
+class TCommPortDriver : public QObject {
+    Q_OBJECT
+public:
+    // (sender: the driver, data, size). The bytes are valid only during
+    // the call; the handler copies what it keeps.
+    using TComPortReceiveDataEvent = std::function<void(QObject* sender, const std::uint8_t* data, std::int32_t size)>;
+
+    // Bytes the driver lets pile up inside the program before it leaves
+    // them to the kernel; never less than one receive buffer.
+    static constexpr int kReadAheadLimit = 64 * 1024;
+    // The shortest polling period the timer runs at; a delay of 0 would
+    // otherwise spin the event loop.
+    static constexpr int kMinTimerPeriodMs = 10;
+
+    explicit TCommPortDriver(QObject* parent = nullptr);
+    ~TCommPortDriver() override;
+
+    // Opens ComPort and starts polling; true when the port is open
+    // afterwards. On an open driver returns true without reopening.
+    bool Connect();
+    // Stops polling and closes the port; nothing when closed.
+    void Disconnect();
+    // From a successful Connect to Disconnect.
+    bool IsConnected() const { return connected_; }
+    // Writes the line settings to the open port, purges it.
+    void ApplySettings();
+    // Discards pending input and/or output of the open port.
+    void PurgeBuffers(bool input, bool output);
+
+    TComPortNumber ComPort() const { return comPort_; }
+    void SetComPort(TComPortNumber port);  // ignored while open
+    TComPortBaudRate ComPortSpeed() const { return speed_; }
+    void SetComPortSpeed(TComPortBaudRate speed);
+    TComPortDataBits ComPortDataBits() const { return dataBits_; }
+    void SetComPortDataBits(TComPortDataBits bits);
+    TComPortStopBits ComPortStopBits() const { return stopBits_; }
+    void SetComPortStopBits(TComPortStopBits bits);
+    TComPortParity ComPortParity() const { return parity_; }
+    void SetComPortParity(TComPortParity parity);
+    TComPortHwHandshaking ComPortHwHandshaking() const { return hw_; }
+    void SetComPortHwHandshaking(TComPortHwHandshaking hw);
+    TComPortSwHandshaking ComPortSwHandshaking() const { return sw_; }
+    void SetComPortSwHandshaking(TComPortSwHandshaking sw);
+    std::uint16_t ComPortInBufSize() const { return inBufSize_; }
+    void SetComPortInBufSize(std::uint16_t size);  // ignored while open
+    std::uint16_t ComPortOutBufSize() const { return outBufSize_; }
+    void SetComPortOutBufSize(std::uint16_t size);  // ignored while open
+    std::uint16_t ComPortPollingDelay() const { return pollingDelay_; }
+    void SetComPortPollingDelay(std::uint16_t ms);
+    bool EnableDTROnOpen() const { return enableDtr_; }
+    void SetEnableDTROnOpen(bool enable) { enableDtr_ = enable; }
+    std::uint16_t OutputTimeout() const { return outputTimeout_; }
+    void SetOutputTimeout(std::uint16_t ms) { outputTimeout_ = ms; }
+    const TComPortReceiveDataEvent& OnReceiveData() const { return onReceiveData_; }
+    void SetOnReceiveData(TComPortReceiveDataEvent handler) { onReceiveData_ = std::move(handler); }
+
+    // Where the COM names lead on this machine.
+    const PortMap& portMap() const { return portMap_; }
+    void setPortMap(const PortMap& map) { portMap_ = map; }
+
+    // The device the driver opened (for diagnostics); empty when closed.
+    QString openDevice() const;
+
+private:
+    void PollTimerProc();
+    void OnPortError(QSerialPort::SerialPortError error, quint64 generation);
+    void DeliverBuffered(std::vector<std::uint8_t>& buffer);
+
+    TComPortNumber comPort_ = TComPortNumber::pnCOM2;
+    TComPortBaudRate speed_ = TComPortBaudRate::br9600;
+    TComPortDataBits dataBits_ = TComPortDataBits::db8BITS;
+    TComPortStopBits stopBits_ = TComPortStopBits::sb1BITS;
+    TComPortParity parity_ = TComPortParity::ptNONE;
+    TComPortHwHandshaking hw_ = TComPortHwHandshaking::hhNONE;
+    TComPortSwHandshaking sw_ = TComPortSwHandshaking::shNONE;
+    std::uint16_t inBufSize_ = 2048;
+    std::uint16_t outBufSize_ = 2048;
+    std::uint16_t pollingDelay_ = 50;
+    bool enableDtr_ = true;
+    std::uint16_t outputTimeout_ = 4000;
+    TComPortReceiveDataEvent onReceiveData_;
+
+    PortMap portMap_;
+    QSerialPort* port_;
+    QTimer* pollTimer_;
+    bool connected_ = false;
+    // Counts opens, so that an error reported for an earlier open cannot
+    // close the device of a later one.
+    quint64 generation_ = 0;
+    int deliveryDepth_ = 0;
+    std::vector<std::uint8_t> receiveBuffer_;
+};
+
+}  // namespace corvel

@@ -1,0 +1,54 @@
+#pragma once
+
+// A hand-held air-speed meter held in a draught: the air wanders around a
+// few metres a second with gusts now and then, the meter refreshes its
+// display twice a second, and its second row shows the air temperature.
+// The "user" switches between m/s and ft/min from time to time, which moves
+// the point, and a strong gust drives the meter over its range (0L).
+//
+// Everything is driven by simulated time and a seed, so a run can be
+// replayed exactly.
+
+#include "MeterFrames.h"
+
+#include <cstdint>
+#include <random>
+
+namespace corvel::sim {
+
+class ReadingModel {
+public:
+    enum class Unit { MetresPerSecond, FeetPerMinute };
+
+    static constexpr double kRefreshSeconds = 0.5;
+
+    explicit ReadingModel(std::uint32_t seed);
+
+    // Moves the air, the temperature and the user on by `seconds`; the
+    // display changes at each refresh that falls in that time.
+    void Advance(double seconds);
+
+    const Display& display() const { return display_; }
+    double airSpeed() const { return base_ + gust_; }  // m/s
+    double temperature() const { return temperature_; }  // deg C
+    Unit unit() const { return unit_; }
+
+    // The display for an air speed in a unit, as the meter ranges it.
+    static Display Show(double metresPerSecond, Unit unit, double celsius);
+
+private:
+    void Step(double dt);
+    void Refresh();
+
+    std::mt19937 rng_;
+    double base_ = 3.2;
+    double gust_ = 0.0;
+    double gustTarget_ = 0.0;
+    double temperature_ = 17.0;
+    Unit unit_ = Unit::MetresPerSecond;
+    double untilUnitChange_;
+    double sinceRefresh_ = 0.0;
+    Display display_;
+};
+
+}  // namespace corvel::sim
