@@ -1,0 +1,111 @@
+#include "record/LogTableGrid.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+namespace corvel {
+
+RowIndicatorHeader::RowIndicatorHeader(QWidget* parent) : QHeaderView(Qt::Vertical, parent) {
+    setSectionResizeMode(QHeaderView::Fixed);
+    setDefaultSectionSize(LogGrid::kRowHeight);
+    setMinimumSectionSize(1);
+    setHighlightSections(false);
+    setSectionsClickable(false);
+    setFixedWidth(kWidth);
+}
+
+QSize RowIndicatorHeader::sectionSizeFromContents(int) const { return {kWidth, defaultSectionSize()}; }
+
+QSize RowIndicatorHeader::sizeHint() const { return {kWidth, QHeaderView::sizeHint().height()}; }
+
+void RowIndicatorHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+    painter->save();
+    painter->fillRect(rect, palette().button());
+    painter->setPen(palette().dark().color());
+    painter->drawLine(rect.topRight(), rect.bottomRight());
+    painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+    const auto* view = qobject_cast<const QAbstractItemView*>(parent());
+    if (view && view->currentIndex().isValid() && view->currentIndex().row() == logicalIndex) {
+        const QPoint c = rect.center();
+        const QPoint triangle[] = {{c.x() - 2, c.y() - 4}, {c.x() + 2, c.y()}, {c.x() - 2, c.y() + 4}};
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(palette().windowText());
+        painter->drawPolygon(triangle, 3);
+    }
+    painter->restore();
+}
+
+LogGrid::LogGrid(LogTableModel& model, QWidget* parent) : QTableView(parent), model_(model) {
+    setObjectName(QStringLiteral("DBGrid1"));
+    setVerticalHeader(new RowIndicatorHeader(this));
+    setModel(&model_);
+
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setTabKeyNavigation(true);
+    setShowGrid(true);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+
+    QPalette p = palette();
+    p.setColor(QPalette::Base, QColor(192, 192, 192));
+    p.setColor(QPalette::Window, QColor(192, 192, 192));
+    // Selection stays visible when the grid loses focus.
+    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText,
+               p.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(p);
+
+    QFont gridFont(QStringLiteral("Arial"));
+    gridFont.setPixelSize(12);
+    setFont(gridFont);
+    QFont titleFont(QStringLiteral("MS Sans Serif"));
+    titleFont.setPixelSize(11);
+    horizontalHeader()->setFont(titleFont);
+    horizontalHeader()->setDefaultSectionSize(kDefaultColumnWidth);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setHighlightSections(false);
+    for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column)
+        setColumnWidth(column, kColumnWidths[column]);
+    setColumnWidth(ReadingLogStore::Unit2, kDefaultColumnWidth);
+
+    follow_.setSingleShot(true);
+    follow_.setInterval(0);
+    connect(&follow_, &QTimer::timeout, this, &LogGrid::FollowNow);
+    connect(&model_, &LogTableModel::rowsAppended, this, [this] { RowsAppended(); });
+    // The indicator marks the current row: repaint it when that moves.
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, verticalHeader()->viewport(),
+            qOverload<>(&QWidget::update));
+}
+
+void LogGrid::RowsAppended() {
+    if (!follow_.isActive()) follow_.start();
+}
+
+void LogGrid::FollowNow() {
+    follow_.stop();
+    const int last = model_.rowCount() - 1;
+    if (last < 0) return;
+    const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+    const QModelIndex newest = model_.index(last, column);
+    selectionModel()->setCurrentIndex(newest, QItemSelectionModel::ClearAndSelect);
+    scrollTo(newest);
+}
+
+void LogGrid::wheelEvent(QWheelEvent* event) {
+    const QPoint delta = event->angleDelta();
+    if (delta.y() == 0 && delta.x() != 0) {  // a sideways tilt scrolls as usual
+        QTableView::wheelEvent(event);
+        return;
+    }
+    // Whatever the size of the turn, one event is one record: the keyboard's
+    // up or down moves the current row.
+    QKeyEvent key(QEvent::KeyPress, delta.y() > 0 ? Qt::Key_Up : Qt::Key_Down, Qt::NoModifier);
+    keyPressEvent(&key);
+    event->accept();
+}
+
+}  // namespace corvel

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QHeaderView>
+#include <QTableView>
+#include <QTimer>
+
+#include "record/LogTableModel.h"
+
+namespace corvel {
+
+// The row indicator beside the grid: a narrow strip that marks the
+// current row with a triangle instead of numbering the rows.
+class RowIndicatorHeader final : public QHeaderView {
+    Q_OBJECT
+public:
+    explicit RowIndicatorHeader(QWidget* parent = nullptr);
+    static constexpr int kWidth = 11;
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+    QSize sectionSizeFromContents(int logicalIndex) const override;
+    QSize sizeHint() const override;
+};
+
+// DBGrid1: the read-only grid of the reading log. It follows the newest
+// row, and the mouse wheel moves the current row one record a turn step.
+class LogGrid final : public QTableView {
+    Q_OBJECT
+public:
+    explicit LogGrid(LogTableModel& model, QWidget* parent = nullptr);
+
+    // Column widths as laid out; the last column keeps the default width.
+    static constexpr int kColumnWidths[] = {45, 75, 74, 51, 69};
+    static constexpr int kDefaultColumnWidth = 64;
+    static constexpr int kRowHeight = 18;
+
+    // Makes the newest row current and brings it into view now, instead of
+    // on the next turn of the event loop.
+    void FollowNow();
+
+protected:
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    void RowsAppended();
+
+    LogTableModel& model_;
+    // Rows can arrive far faster than the screen shows them; the grid
+    // moves to the newest row once per turn of the event loop.
+    QTimer follow_;
+};
+
+}  // namespace corvel
