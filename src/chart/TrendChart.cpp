@@ -1,0 +1,345 @@
+#include "chart/TrendChart.h"
+
+#include <QImage>
+#include <QLinearGradient>
+
+#include <qcustomplot.h>
+
+#include "chart/ChartToolbar.h"
+#include "record/NumberText.h"
+
+namespace corvel {
+
+namespace {
+// Any single value serves for the point each series holds after New.
+constexpr double kPlaceholderValue = 0.0;
+
+// The value axis always splits a tick interval into five.
+class FourSubTicks final : public QCPAxisTicker {
+protected:
+    int getSubTickCount(double) override { return 4; }
+};
+}  // namespace
+
+// The control's view of the plot. Both series draw one shared data
+// container, so a value is stored once however many series show it.
+class TrendChart::PlotTarget final : public ChartAxisTarget {
+public:
+    PlotTarget(QCustomPlot& plot, QSharedPointer<QCPGraphDataContainer> data)
+        : plot_(plot), data_(std::move(data)) {}
+
+    int PointCount() const override { return data_->size(); }
+    void AppendToEverySeries(double value) override {
+        data_->add(QCPGraphData(data_->size(), value));
+        plot_.replot(QCustomPlot::rpQueuedReplot);
+    }
+    void ClearEverySeries() override {
+        data_->clear();
+        data_->squeeze(true, true);
+        plot_.replot(QCustomPlot::rpQueuedReplot);
+    }
+    std::optional<std::pair<double, double>> ActiveXRange() const override {
+        bool drawn = false;
+        for (int i = 0; i < plot_.graphCount(); ++i) drawn = drawn || plot_.graph(i)->visible();
+        if (!drawn || data_->isEmpty()) return std::nullopt;
+        return std::pair(data_->constBegin()->key, (data_->constEnd() - 1)->key);
+    }
+    double BottomMin() const override { return plot_.xAxis->range().lower; }
+    double BottomMax() const override { return plot_.xAxis->range().upper; }
+    void SetBottomRange(double min, double max) override {
+        plot_.xAxis->setRange(min, max);
+        plot_.replot(QCustomPlot::rpQueuedReplot);
+    }
+
+    void SetPlaceholder() {
+        data_->clear();
+        data_->squeeze(true, true);
+        data_->add(QCPGraphData(0, kPlaceholderValue));
+        plot_.replot(QCustomPlot::rpQueuedReplot);
+    }
+
+private:
+    QCustomPlot& plot_;
+    QSharedPointer<QCPGraphDataContainer> data_;
+};
+
+TrendChart::TrendChart(UserPrompts& prompts, QWidget* parent) : QFrame(parent), prompts_(prompts) {
+    setObjectName(QStringLiteral("ChtshowPanel"));
+    setGeometry(kChartBounds);
+    plot_ = new QCustomPlot(this);
+    plot_->setObjectName(QStringLiteral("Chtshow"));
+    SetUpLook();
+
+    auto data = QSharedPointer<QCPGraphDataContainer>::create();
+    series2_ = plot_->addGraph();
+    series1_ = plot_->addGraph();
+    series2_->setName(QStringLiteral("Series2"));
+    series1_->setName(QStringLiteral("Series1"));
+    series2_->setData(data);
+    series1_->setData(data);
+    series2_->setPen(QPen(QColor(0, 128, 255)));
+    series2_->setBrush(QColor(255, 255, 128));
+    series1_->setPen(QPen(QColor(128, 255, 0)));
+    series1_->setBrush(Qt::NoBrush);
+    for (QCPGraph* g : {series2_, series1_}) {
+        g->setLineStyle(QCPGraph::lsLine);
+        g->setScatterStyle(QCPScatterStyle::ssNone);
+    }
+    series1_->removeFromLegend();
+
+    target_ = std::make_unique<PlotTarget>(*plot_, data);
+    chartView_ = std::make_unique<TChartControl>(*target_, kPageSize);
+
+    toolbar_ = new ChartToolbar(*this, parent);
+    toolbar_->setGeometry(QRect(kToolbarPlace, kToolbarSize));
+
+    // Start-up prepares the chart as Graphic -> New does.
+    BtNewClick();
+    SetFullScale(4000);
+
+    // The page-size edit is applied one second after its last change; the
+    // timer also runs once after start-up.
+    timer2_.setInterval(1000);
+    connect(&timer2_, &QTimer::timeout, this, &TrendChart::Timer2Timer);
+    timer2_.start();
+    FitPlot();
+}
+
+TrendChart::~TrendChart() {
+    // A toolbar without a parent is ours to delete.
+    if (toolbar_ && !toolbar_->parent()) delete toolbar_.data();
+}
+
+void TrendChart::SetUpLook() {
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(1);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, QColor(192, 221, 248));
+    setPalette(p);
+    setAutoFillBackground(true);
+
+    plot_->setInteractions(QCP::Interactions());
+    plot_->legend->setVisible(false);
+    QLinearGradient gradient(0, 0, 0, 1);
+    gradient.setCoordinateMode(QGradient::ObjectMode);
+    gradient.setColorAt(0, QColor(192, 192, 192));
+    gradient.setColorAt(1, Qt::white);
+    plot_->setBackground(QBrush(gradient));
+    plot_->axisRect()->setBackground(Qt::white);
+    plot_->plotLayout()->setMargins(QMargins(3, 0, 3, 3));
+
+    // A title of two blanks: nothing to read, but it keeps its line.
+    auto* title = new QCPTextElement(plot_, QStringLiteral("  "));
+    QFont titleFont(QStringLiteral("Arial"));
+    titleFont.setPixelSize(13);
+    title->setFont(titleFont);
+    title->setTextColor(Qt::blue);
+    // The value axis' title reads across, left of the axis.
+    auto* valueTitle = new QCPTextElement(plot_, QStringLiteral("Value"));
+    auto* layout = plot_->plotLayout();
+    QCPLayoutElement* rect = layout->takeAt(0);
+    layout->simplify();
+    layout->addElement(0, 1, title);
+    layout->addElement(1, 0, valueTitle);
+    layout->addElement(1, 1, rect);
+    layout->setColumnStretchFactor(0, 0.001);
+    layout->setRowStretchFactor(0, 0.001);
+
+    QCPAxis* left = plot_->yAxis;
+    left->setBasePen(QPen(QColor(0, 64, 128), 1, Qt::DashLine));
+    left->setTicker(QSharedPointer<FourSubTicks>::create());
+    left->setSubTicks(true);
+    left->setTickLength(0, 3);
+    left->setSubTickLength(0, 3);
+    QCPAxis* bottom = plot_->xAxis;
+    bottom->setLabel(QStringLiteral("Record Number"));
+    bottom->setTickLength(0, 3);
+    bottom->setSubTickLength(0, 3);
+}
+
+void TrendChart::SetFullScale(int fullScale) {
+    plot_->yAxis->setRange(-static_cast<double>(fullScale), static_cast<double>(fullScale));
+    plot_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void TrendChart::resizeEvent(QResizeEvent* event) {
+    QFrame::resizeEvent(event);
+    FitPlot();
+}
+
+void TrendChart::FitPlot() { plot_->setGeometry(contentsRect()); }
+
+// ---- what the reading log drives
+
+void TrendChart::AddValue(double value) { chartView_->AddValue(value); }
+
+int TrendChart::Page() const { return chartView_->Page(); }
+
+void TrendChart::SetPageCaption(int page) {
+    const QString caption = QString::number(page);
+    if (caption == bt10_) return;
+    bt10_ = caption;
+    emit pageCaptionChanged(bt10_);
+}
+
+void TrendChart::RefreshPageCaption() { SetPageCaption(chartView_->Page()); }
+
+void TrendChart::ClearView() { chartView_->Clear(); }
+
+void TrendChart::BtNewClick() {
+    target_->SetPlaceholder();
+    comboIndex_ = 0;
+    ShowSeries(0);
+    ShowSeries(btFill_ ? 0 : 1);
+}
+
+// ---- fill and series
+
+int TrendChart::ActiveSeries() const {
+    for (int i = 0; i < plot_->graphCount(); ++i)
+        if (plot_->graph(i)->visible()) return i;
+    return -1;
+}
+
+void TrendChart::ShowSeries(int index) {
+    const int before = ActiveSeries();
+    for (int i = 0; i < plot_->graphCount(); ++i) plot_->graph(i)->setVisible(false);
+    // Only the two series exist; another index leaves none drawn.
+    if (index >= 0 && index < plot_->graphCount()) plot_->graph(index)->setVisible(true);
+    plot_->replot(QCustomPlot::rpQueuedReplot);
+    if (ActiveSeries() != before) emit activeSeriesChanged(ActiveSeries());
+}
+
+void TrendChart::SetFillStates(bool btFill, bool menu) {
+    if (btFill == btFill_ && menu == fillMenu_) return;
+    btFill_ = btFill;
+    fillMenu_ = menu;
+    emit fillChanged();
+}
+
+void TrendChart::SetBtFillChecked(bool checked) {
+    if (checked == btFill_) return;
+    SetFillStates(checked, fillMenu_);
+    btFillClick();
+}
+
+void TrendChart::btFillClick() {
+    SetFillStates(btFill_, btFill_);
+    ShowSeries(btFill_ ? 0 : 1);
+}
+
+void TrendChart::FillClick() {
+    if (btFill_) {
+        SetFillStates(btFill_, false);
+        SetBtFillChecked(false);
+        ShowSeries(1);
+    } else {
+        SetFillStates(btFill_, true);
+        SetBtFillChecked(true);
+        ShowSeries(0);
+    }
+}
+
+void TrendChart::ComboBox1Change() { ShowSeries(comboIndex_); }
+
+// ---- paging
+
+void TrendChart::BtFirstClick() {
+    chartView_->FirstPage();
+    RefreshPageCaption();
+}
+
+void TrendChart::BTPreviousClick() {
+    chartView_->PreviousPage();
+    RefreshPageCaption();
+}
+
+void TrendChart::BtNextClick() {
+    chartView_->NextPage();
+    RefreshPageCaption();
+}
+
+void TrendChart::BTlastClick() {
+    chartView_->LastPage();
+    RefreshPageCaption();
+}
+
+QString TrendChart::NotAPageSizeMessage(const QString& text) {
+    return QStringLiteral("'%1' is not a valid page size").arg(text);
+}
+
+void TrendChart::MaxrecordChange(const QString& text) {
+    if (text != maxrecord_) {
+        maxrecord_ = text;
+        emit maxrecordTextChanged(maxrecord_);
+    }
+    timer2_.stop();
+    timer2_.start();
+}
+
+void TrendChart::Timer2Timer() {
+    timer2_.stop();
+    const std::string text = maxrecord_.toStdString();
+    const auto n = ReadInt32(text);
+    if (!n) {
+        prompts_.Message(UserPrompts::Kind::Error, NotAnIntegerMessage(text));
+        return;
+    }
+    // A page holds at least one point; 0 would leave nothing to page by.
+    if (*n < 1) {
+        prompts_.Message(UserPrompts::Kind::Error, NotAPageSizeMessage(maxrecord_).toStdString());
+        return;
+    }
+    chartView_->SetPageSize(*n);
+    RefreshPageCaption();
+}
+
+// ---- enlarge and restore
+
+void TrendChart::TbFdClick() {
+    const QWidget* w = window();
+    TbFdClick(w && w != this ? w->frameGeometry().size() : size());
+}
+
+void TrendChart::TbFdClick(QSize windowSize) {
+    if (geometry().top() > 50) {
+        savedBounds_ = geometry();
+        enlarged_ = true;
+        setGeometry(2, 28, windowSize.width() - 12, windowSize.height() - 85);
+        if (toolbar_) toolbar_->move(2, 2);
+        raise();
+        if (toolbar_) toolbar_->raise();
+    } else {
+        enlarged_ = false;
+        setGeometry(savedBounds_);
+        if (toolbar_) toolbar_->move(kToolbarPlace);
+    }
+    FitPlot();
+    emit enlargedChanged(enlarged_);
+}
+
+// ---- save as bitmap
+
+bool TrendChart::SaveBitmap(const QString& fileName) {
+    const QSize chartSize = size();
+    if (chartSize.isEmpty()) return false;
+    QImage image(chartSize, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QCPPainter painter(&image);
+        plot_->toPainter(&painter, chartSize.width(), chartSize.height());
+    }
+    return image.save(fileName, "BMP");
+}
+
+void TrendChart::BtSaveClick() {
+    const std::string fileName = prompts_.SaveFileName("Save Picture As", "Bitmaps (*.bmp)", "bmp");
+    if (fileName.empty()) return;
+    if (!SaveBitmap(QString::fromStdString(fileName))) {
+        prompts_.Message(UserPrompts::Kind::Error, "Cannot create file \"" + fileName + "\"");
+        return;
+    }
+    prompts_.Message(UserPrompts::Kind::Information, "Graphic has saved on " + fileName);
+}
+
+}  // namespace corvel

@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QFrame>
+#include <QPointer>
+#include <QRect>
+#include <QSharedPointer>
+#include <QTimer>
+
+#include <memory>
+#include <string>
+
+#include "chart/ChartAxisTarget.h"
+#include "chart/ChartControl.h"
+#include "record/ReadingLogChart.h"
+#include "record/UserPrompts.h"
+
+class QCustomPlot;
+class QCPGraph;
+
+namespace corvel {
+
+class ChartToolbar;
+
+// The trend chart Chtshow: the logged values against their record number,
+// one page at a time, as a filled area or as a line. It owns the chart view
+// control that pages it and carries the behaviour of the chart toolbar and
+// the Graphic menu; the window only places it and forwards its commands.
+//
+// The state the toolbar and the menu show (BtFill, the menu's Fill mark,
+// the page display Bt10, the page-size text, enlarged or not) is held here
+// and announced by signals, so the widgets just mirror it.
+class TrendChart final : public QFrame, public ReadingLogChart {
+    Q_OBJECT
+public:
+    static constexpr QRect kChartBounds{400, 200, 353, 356};
+    static constexpr QPoint kToolbarPlace{403, 159};
+    static constexpr QSize kToolbarSize{351, 41};
+    static constexpr int kPageSize = 100;
+
+    // Built as the layout has it: the toolbar is made beside the chart, in
+    // the same parent.
+    explicit TrendChart(UserPrompts& prompts, QWidget* parent = nullptr);
+    ~TrendChart() override;
+
+    QCustomPlot& Chtshow() { return *plot_; }
+    // Series2, the filled area (index 0), and Series1, the line (index 1).
+    QCPGraph& Series2() const { return *series2_; }
+    QCPGraph& Series1() const { return *series1_; }
+    TChartControl& ChartView() { return *chartView_; }
+    const TChartControl& ChartView() const { return *chartView_; }
+    ChartToolbar& Toolbar() { return *toolbar_; }
+
+    // The left axis runs from -fullScale to +fullScale.
+    void SetFullScale(int fullScale);
+
+    // ---- what the reading log drives
+    void AddValue(double value) override;
+    int Page() const override;
+    void SetPageCaption(int page) override;
+    void ClearView() override;
+    void BtNewClick() override;
+
+    // ---- control state
+    bool BtFillChecked() const { return btFill_; }
+    // Checking or unchecking BtFill runs its click event, as a click does.
+    void SetBtFillChecked(bool checked);
+    bool FillMenuChecked() const { return fillMenu_; }
+    // The series being drawn, -1 when none.
+    int ActiveSeries() const;
+    // The hidden selector ComboBox1 ("atile", "btile"): a series index.
+    int ComboBox1ItemIndex() const { return comboIndex_; }
+    void SetComboBox1ItemIndex(int index) { comboIndex_ = index; }
+    const QString& Bt10Caption() const { return bt10_; }
+    const QString& MaxrecordText() const { return maxrecord_; }
+    bool Enlarged() const { return enlarged_; }
+    bool TbFdVisible() const { return !enlarged_; }
+    bool TbSxVisible() const { return enlarged_; }
+    // The limit panel and the Quit button make room for the enlarged chart.
+    bool Panel4Visible() const { return !enlarged_; }
+    bool BitBtn1Visible() const { return !enlarged_; }
+    const QRect& ChartSavedBounds() const { return savedBounds_; }
+    const QTimer& Timer2() const { return timer2_; }
+
+    // ---- commands
+    void ShowSeries(int index);
+    void btFillClick();
+    void FillClick();
+    void ComboBox1Change();
+    void BtFirstClick();
+    void BTPreviousClick();
+    void BtNextClick();
+    void BTlastClick();
+    void MaxrecordChange(const QString& text);
+    void Timer2Timer();
+    // Enlarge or restore, with the outer size of the main window; the
+    // overload without it asks the window this chart sits in.
+    void TbFdClick(QSize windowSize);
+    void TbFdClick();
+    void BtSaveClick();
+    // The chart at its current size on white, written as a BMP file.
+    bool SaveBitmap(const QString& fileName);
+
+    static QString NotAPageSizeMessage(const QString& text);
+
+signals:
+    void fillChanged();  // BtFill or the menu's Fill mark
+    void activeSeriesChanged(int index);
+    void pageCaptionChanged(const QString& caption);
+    void maxrecordTextChanged(const QString& text);
+    void enlargedChanged(bool enlarged);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    class PlotTarget;
+    void SetUpLook();
+    void SetFillStates(bool btFill, bool menu);
+    void FitPlot();
+    void RefreshPageCaption();
+
+    UserPrompts& prompts_;
+    QCustomPlot* plot_ = nullptr;
+    QCPGraph* series2_ = nullptr;
+    QCPGraph* series1_ = nullptr;
+    std::unique_ptr<PlotTarget> target_;
+    std::unique_ptr<TChartControl> chartView_;
+    QPointer<ChartToolbar> toolbar_;
+
+    bool btFill_ = true;
+    bool fillMenu_ = true;
+    int comboIndex_ = 0;
+    QString bt10_ = QStringLiteral("1");
+    QString maxrecord_ = QStringLiteral("100");
+    bool enlarged_ = false;
+    QRect savedBounds_;
+    QTimer timer2_;
+};
+
+}  // namespace corvel
