@@ -1,0 +1,10 @@
+#include "FuzzCore.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static corvel::fuzz::Harness h;  // state carries over, as in a long run
+    corvel::fuzz::Chunked(data, size, [](const std::uint8_t* p, std::size_t n) {
+        h.core.Frames().HidDataToFrame(p, static_cast<std::uint16_t>(n));
+        h.check();
+    });
+    return 0;
+}
