@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the program needs to build, test and run,
+# when any is missing. Sourced by run.sh and test.sh.
+set -euo pipefail
+
+corvel_packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-dejavu-core fontconfig
+  xvfb xauth
+)
+
+corvel_install_missing() {
+  local missing=()
+  for p in "${corvel_packages[@]}" "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  fi
+}
