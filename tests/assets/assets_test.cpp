@@ -7,7 +7,10 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <QPixmap>
+#include <string>
 #include <string_view>
 
 #include "Assets.h"
@@ -55,6 +58,51 @@ TEST(AssetFonts, DigitCharactersShareOneAdvance) {
   for (char32_t c : std::u32string_view(U"0123456789@bsu ")) {
     EXPECT_TRUE(metrics.inFontUcs4(c)) << char(c);
     EXPECT_EQ(metrics.horizontalAdvance(QChar(c)), advance) << char(c);
+  }
+}
+
+// Whether each of the seven segments of a KORA-A3 glyph is inked, as a
+// pattern in the decoder's segment order a, b, c, f, g, e, d.
+std::string LitSegments(QChar c) {
+  const QFont font = Font("KORA-A3", 113);
+  const QFontMetrics metrics(font);
+  const QRect cell = metrics.boundingRect(QLatin1Char('8'));  // every segment lit
+  QImage image(cell.size() + QSize(2, 2), QImage::Format_Grayscale8);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setFont(font);
+  painter.setPen(Qt::black);
+  painter.drawText(1 - cell.left(), 1 - cell.top(), QString(c));
+  painter.end();
+  // Segment centres as fractions of the digit's ink box.
+  const struct {
+    double x, y;
+  } centres[] = {{0.5, 0.05}, {0.89, 0.27}, {0.89, 0.73}, {0.11, 0.27},
+                 {0.5, 0.5},  {0.11, 0.73}, {0.5, 0.95}};
+  std::string pattern;
+  for (const auto& p : centres) {
+    const int x = 1 + int(p.x * cell.width());
+    const int y = 1 + int(p.y * cell.height());
+    pattern += qGray(image.pixel(x, y)) < 128 ? '1' : '0';
+  }
+  return pattern;
+}
+
+TEST(AssetFonts, DigitGlyphsLightTheDecodersSegments) {
+  EnsureApp();
+  // The decoders turn these patterns into characters; the font has to draw
+  // each character with exactly those segments, or the mirror misreads.
+  const struct {
+    char c;
+    const char* pattern;
+  } cases[] = {
+      {'0', "1111011"}, {'1', "0110000"}, {'2', "1100111"}, {'3', "1110101"},
+      {'4', "0111100"}, {'5', "1011101"}, {'6', "1011111"}, {'7', "1110000"},
+      {'8', "1111111"}, {'9', "1111101"}, {'@', "0001011"}, {'b', "0011111"},
+      {'s', "1011101"}, {'u', "0111011"}, {' ', "0000000"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LitSegments(QLatin1Char(c.c)), c.pattern) << "'" << c.c << "'";
   }
 }
 
