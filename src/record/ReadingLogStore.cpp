@@ -10,11 +10,16 @@ ReadingLogStore::ReadingLogStore(std::string timeSeparator)
     : timeSeparator_(std::move(timeSeparator)) {}
 
 std::string_view ReadingLogStore::Cut(std::string_view text, int width) {
-    int characters = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const bool continuation = (byte & 0xC0) == 0x80 && i > 0;
-        if (!continuation && characters++ == width) return text.substr(0, i);
+    const auto continuation = [&](std::size_t i) {
+        return i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+    };
+    std::size_t i = 0;
+    for (int characters = 0; i < text.size(); ++characters) {
+        if (characters == width) return text.substr(0, i);
+        const auto lead = static_cast<unsigned char>(text[i++]);
+        const int tail = lead >= 0xF0 && lead <= 0xF7 ? 3 : lead >= 0xE0 && lead <= 0xEF ? 2
+                       : lead >= 0xC0 && lead <= 0xDF ? 1 : 0;
+        for (int k = 0; k < tail && continuation(i); ++k) ++i;
     }
     return text;
 }

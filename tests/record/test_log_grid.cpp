@@ -1,0 +1,164 @@
+// The grid DBGrid1 and the model it reads the log through.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QWheelEvent>
+
+#include "record/LogTableGrid.h"
+#include "record/test_log_support.h"
+#include "support/QtAppEnvironment.h"
+
+namespace corvel::test {
+namespace {
+
+struct GridRig : LogRig {
+    LogTableModel model{log};
+    LogGrid grid{model};
+
+    GridRig() {
+        grid.resize(420, 300);
+        grid.show();
+        QApplication::processEvents();
+    }
+    void Rows(int count) {
+        for (int i = 0; i < count; ++i) Read(std::to_string(i), "m|s");
+        QApplication::processEvents();
+    }
+};
+
+struct ColumnCase {
+    int column;
+    const char* title;
+    int width;
+    Qt::Alignment alignment;
+    const char* fontFamily;  // empty: the grid's font
+};
+
+class GridColumns : public ::testing::TestWithParam<ColumnCase> {};
+
+TEST_P(GridColumns, HaveTheirTitleWidthAlignmentAndFont) {
+    const ColumnCase& c = GetParam();
+    GridRig rig;
+    rig.Read("1.23", "m|s", "25.1", "C");
+    const QModelIndex cell = rig.model.index(0, c.column);
+    EXPECT_EQ(rig.model.headerData(c.column, Qt::Horizontal).toString(), c.title);
+    EXPECT_EQ(rig.grid.columnWidth(c.column), c.width);
+    EXPECT_EQ(cell.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask, c.alignment);
+    const QVariant font = cell.data(Qt::FontRole);
+    if (*c.fontFamily) {
+        ASSERT_TRUE(font.isValid());
+        EXPECT_EQ(font.value<QFont>().family(), c.fontFamily);
+        EXPECT_EQ(font.value<QFont>().pixelSize(), 12);
+    } else {
+        EXPECT_FALSE(font.isValid());
+    }
+    EXPECT_FALSE(rig.model.flags(cell) & Qt::ItemIsEditable);
+}
+
+INSTANTIATE_TEST_SUITE_P(Layout, GridColumns,
+                         ::testing::Values(ColumnCase{0, "No", 45, Qt::AlignLeft, ""},
+                                           ColumnCase{1, "time", 75, Qt::AlignHCenter, ""},
+                                           ColumnCase{2, "Value", 74, Qt::AlignRight, ""},
+                                           ColumnCase{3, "Unit", 51, Qt::AlignRight, "KORA-A2"},
+                                           ColumnCase{4, "Value2", 69, Qt::AlignLeft, ""},
+                                           ColumnCase{5, "Unit2", 64, Qt::AlignLeft, "Corvel7SegFont"}));
+
+TEST(LogGrid, IsAReadOnlySilverGridInArial) {
+    GridRig rig;
+    EXPECT_EQ(rig.grid.objectName(), "DBGrid1");
+    EXPECT_EQ(rig.grid.editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(rig.grid.palette().color(QPalette::Base), QColor(192, 192, 192));
+    EXPECT_EQ(rig.grid.font().family(), "Arial");
+    EXPECT_EQ(rig.grid.font().pixelSize(), 12);
+    EXPECT_EQ(rig.grid.horizontalHeader()->font().family(), "MS Sans Serif");
+    EXPECT_EQ(rig.grid.horizontalHeader()->font().pixelSize(), 11);
+    EXPECT_TRUE(rig.grid.tabKeyNavigation());
+    EXPECT_TRUE(rig.grid.verticalHeader()->isVisible()) << "the row indicator";
+}
+
+TEST(LogGrid, ShowsWhatTheLogHoldsAndFollowsTheNewestRow) {
+    GridRig rig;
+    rig.clock.now = QTime(9, 7, 3);
+    rig.Rows(30);
+    EXPECT_EQ(rig.model.rowCount(), 30);
+    EXPECT_EQ(rig.model.index(29, 0).data().toString(), "30");
+    EXPECT_EQ(rig.model.index(29, 1).data().toString(), "09:07:03");
+    EXPECT_EQ(rig.model.index(29, 2).data().toString(), "29");
+    EXPECT_EQ(rig.grid.currentIndex().row(), 29);
+    const QRect newest = rig.grid.visualRect(rig.model.index(29, 0));
+    EXPECT_TRUE(rig.grid.viewport()->rect().contains(newest)) << "the newest row is in view";
+}
+
+TEST(LogGrid, EmptiesWithTheLog) {
+    GridRig rig;
+    rig.Rows(5);
+    rig.prompts.answers.push_back(UserPrompts::Answer::Yes);
+    rig.log.RecordNewClick();
+    QApplication::processEvents();
+    EXPECT_EQ(rig.model.rowCount(), 0);
+    rig.Rows(1);
+    EXPECT_EQ(rig.model.index(0, 0).data().toString(), "1");
+    EXPECT_EQ(rig.grid.currentIndex().row(), 0);
+}
+
+TEST(LogGrid, ABatchOfLoadedRowsArrivesAsOneInsertion) {
+    GridRig rig;
+    rig.Rows(2);
+    std::vector<std::pair<int, int>> inserted;
+    QObject::connect(&rig.model, &QAbstractItemModel::rowsInserted,
+                     [&](const QModelIndex&, int first, int last) { inserted.emplace_back(first, last); });
+    {
+        ReadingLog::AppendBatch batch(rig.log);
+        for (int no = 1; no <= 500; ++no) rig.log.AppendRow(no, "10:00:01", "1.5", "C", "", "");
+        EXPECT_EQ(rig.model.rowCount(), 2) << "nothing is announced before the batch ends";
+    }
+    QApplication::processEvents();
+    EXPECT_EQ(inserted, (std::vector<std::pair<int, int>>{{2, 501}}));
+    EXPECT_EQ(rig.model.index(501, 1).data().toString(), "10:00:01");
+    EXPECT_EQ(rig.grid.currentIndex().row(), 501);
+}
+
+struct WheelCase {
+    const char* name;
+    QPoint angle;
+    int rowAfter;  // from row 10
+};
+
+class GridWheel : public ::testing::TestWithParam<WheelCase> {};
+
+TEST_P(GridWheel, MovesTheCurrentRowOneRecordAnEvent) {
+    GridRig rig;
+    rig.Rows(40);
+    rig.grid.setCurrentIndex(rig.model.index(10, 2));
+    const QPointF at(50, 50);
+    QWheelEvent wheel(at, rig.grid.viewport()->mapToGlobal(at), QPoint(), GetParam().angle, Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(rig.grid.viewport(), &wheel);
+    QApplication::processEvents();
+    EXPECT_EQ(rig.grid.currentIndex().row(), GetParam().rowAfter);
+    EXPECT_EQ(rig.grid.currentIndex().column(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Turns, GridWheel,
+                         ::testing::Values(WheelCase{"ForwardNotch", {0, 120}, 9},
+                                           WheelCase{"BackwardNotch", {0, -120}, 11},
+                                           WheelCase{"ForwardThreeNotches", {0, 360}, 9},
+                                           WheelCase{"BackwardThreeNotches", {0, -360}, 11},
+                                           WheelCase{"FineForward", {0, 1}, 9},
+                                           WheelCase{"FineBackward", {0, -1}, 11},
+                                           WheelCase{"NoTurnCountsAsBackward", {0, 0}, 11}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LogGrid, WheelStopsAtTheFirstRow) {
+    GridRig rig;
+    rig.Rows(3);
+    rig.grid.setCurrentIndex(rig.model.index(0, 0));
+    const QPointF at(50, 50);
+    QWheelEvent wheel(at, at, QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(rig.grid.viewport(), &wheel);
+    EXPECT_EQ(rig.grid.currentIndex().row(), 0);
+}
+
+}  // namespace
+}  // namespace corvel::test
