@@ -47,6 +47,9 @@ QString PortMap::Resolve(const QString& name) const {
     return name;
 #else
     if (const int n = ComNumber(name)) return devices_.value(n);
+    // A misspelt COM name ("COM0", "COM01") is no port at all rather than a
+    // device of that name under /dev.
+    if (name.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) return {};
     if (name.startsWith(QLatin1Char('/'))) return name;
     return QStringLiteral("/dev/") + name;
 #endif

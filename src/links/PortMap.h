@@ -15,7 +15,8 @@
 // (ParsePortAssignment) and the result goes into PortMap::Set. A COM name
 // with no mapping (COM5 unless the user set it, or one the user cleared)
 // resolves to nothing, and a link asked to open it behaves as for a missing
-// port. A name that is not a COM name is taken as a device itself:
+// port, and so does a misspelt one ("COM0", "COM01"). A name that does not
+// begin with COM is taken as a device itself:
 // "/dev/ttyACM0" as it stands, "ttyACM0" under /dev.
 //
 // The list of present ports (the serial component's PortNames) is, on

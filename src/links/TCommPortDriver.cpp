@@ -92,6 +92,7 @@ bool TCommPortDriver::Connect() {
     }
     ++generation_;
     connected_ = true;
+    openDevice_ = device;
     port_->setReadBufferSize(std::max<qint64>(kReadAheadLimit, inBufSize_));
     ApplySettings();
     pollTimer_->start(std::max<int>(pollingDelay_, kMinTimerPeriodMs));
@@ -104,10 +105,9 @@ void TCommPortDriver::Disconnect() {
     port_->close();
     port_->clearError();
     connected_ = false;
+    openDevice_.clear();
     ++generation_;
 }
-
-QString TCommPortDriver::openDevice() const { return port_->isOpen() ? port_->portName() : QString(); }
 
 void TCommPortDriver::ApplySettings() {
     if (!IsConnected() || !port_->isOpen()) return;
@@ -207,6 +207,22 @@ void TCommPortDriver::SetComPortPollingDelay(std::uint16_t ms) {
 }
 
 void TCommPortDriver::PollTimerProc() {
+    if (!IsConnected() || !port_->isOpen() || pollQueued_) return;
+    // The chunk is handed over from a call of its own, not from inside the
+    // timer's event: Qt does not fire a timer again while its timeout is
+    // still being handled, so a handler that opens a modal box would
+    // otherwise stop the polling until it returned.
+    pollQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation = generation_] {
+            pollQueued_ = false;
+            if (generation == generation_) Poll();
+        },
+        Qt::QueuedConnection);
+}
+
+void TCommPortDriver::Poll() {
     if (!IsConnected() || !port_->isOpen()) return;
     if (deliveryDepth_ == 0) {
         receiveBuffer_.resize(inBufSize_);

@@ -106,11 +106,11 @@ public:
     const PortMap& portMap() const { return portMap_; }
     void setPortMap(const PortMap& map) { portMap_ = map; }
 
-    // The device the driver opened (for diagnostics); empty when closed.
-    QString openDevice() const;
-
+    // The device the last Connect opened; empty when closed.
+    const QString& openDevice() const { return openDevice_; }
 private:
     void PollTimerProc();
+    void Poll();
     void OnPortError(QSerialPort::SerialPortError error, quint64 generation);
     void DeliverBuffered(std::vector<std::uint8_t>& buffer);
 
@@ -136,6 +136,8 @@ private:
     // close the device of a later one.
     quint64 generation_ = 0;
     int deliveryDepth_ = 0;
+    bool pollQueued_ = false;
+    QString openDevice_;
     std::vector<std::uint8_t> receiveBuffer_;
 };
 
