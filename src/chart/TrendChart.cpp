@@ -134,16 +134,22 @@ void TrendChart::SetUpLook() {
     titleFont.setPixelSize(13);
     title->setFont(titleFont);
     title->setTextColor(Qt::blue);
-    // The value axis' title reads across, left of the axis.
-    auto* valueTitle = new QCPTextElement(plot_, QStringLiteral("Value"));
     auto* layout = plot_->plotLayout();
-    QCPLayoutElement* rect = layout->takeAt(0);
-    layout->simplify();
-    layout->addElement(0, 1, title);
-    layout->addElement(1, 0, valueTitle);
-    layout->addElement(1, 1, rect);
-    layout->setColumnStretchFactor(0, 0.001);
-    layout->setRowStretchFactor(0, 0.001);
+    layout->insertRow(0);
+    layout->addElement(0, 0, title);
+
+    // The value axis' title reads across, at the left edge beside the
+    // axis; the axis keeps the room for it as padding.
+    QFont labelFont = plot_->yAxis->labelFont();
+    auto* valueTitle = new QCPItemText(plot_);
+    valueTitle->setText(QStringLiteral("Value"));
+    valueTitle->setFont(labelFont);
+    valueTitle->setClipToAxisRect(false);
+    valueTitle->setPositionAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    valueTitle->position->setTypeX(QCPItemPosition::ptAbsolute);
+    valueTitle->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    valueTitle->position->setCoords(4, 0.5);
+    plot_->yAxis->setPadding(QFontMetrics(labelFont).horizontalAdvance(valueTitle->text()) + 8);
 
     QCPAxis* left = plot_->yAxis;
     left->setBasePen(QPen(QColor(0, 64, 128), 1, Qt::DashLine));
