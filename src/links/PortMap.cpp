@@ -29,7 +29,9 @@ int PortMap::ComNumber(const QString& name) {
     return n <= kMaxComNumber ? n : 0;
 }
 
-bool PortMap::IsComName(const QString& name) { return ComNumber(name) != 0; }
+bool PortMap::IsComName(const QString& name) {
+    return ComNumber(name) != 0;
+}
 
 bool PortMap::Set(const QString& comName, const QString& device) {
     const int n = ComNumber(comName);
@@ -79,7 +81,8 @@ std::optional<PortAssignment> ParsePortAssignment(const QString& text, QString* 
     };
     const qsizetype eq = text.indexOf(QLatin1Char('='));
     if (eq < 0)
-        return fail(QStringLiteral("port \"%1\": expected COMn=DEVICE, for example COM1=/dev/ttyUSB0").arg(text));
+        return fail(
+            QStringLiteral("port \"%1\": expected COMn=DEVICE, for example COM1=/dev/ttyUSB0").arg(text));
     const QString name = text.left(eq).trimmed();
     const QString device = text.mid(eq + 1).trimmed();
     const int n = PortMap::ComNumber(name);
@@ -90,7 +93,8 @@ std::optional<PortAssignment> ParsePortAssignment(const QString& text, QString* 
     if (device.isEmpty())
         return fail(QStringLiteral("port \"%1\": no device given for COM%2").arg(text).arg(n));
     if (!device.startsWith(QLatin1Char('/')))
-        return fail(QStringLiteral("port \"%1\": the device must be an absolute path such as /dev/ttyUSB0, not \"%2\"")
+        return fail(QStringLiteral(
+                        "port \"%1\": the device must be an absolute path such as /dev/ttyUSB0, not \"%2\"")
                         .arg(text, device));
     if (device.contains(QLatin1Char('=')) || std::any_of(device.cbegin(), device.cend(), [](QChar c) {
             return c.isSpace() || c.unicode() < 0x20;

@@ -30,7 +30,6 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 namespace corvel {

@@ -1,14 +1,10 @@
 #include "links/TCComm.h"
 
-#include "links/ComponentError.h"
-
 #include <QByteArray>
 #include <QSerialPortInfo>
-#include <QTimer>
 
-#ifdef Q_OS_UNIX
-#include <poll.h>
-#endif
+#include "links/ComponentError.h"
+#include "links/SerialPortSupport.h"
 
 namespace corvel {
 
@@ -27,31 +23,11 @@ QSerialPort::Parity toQt(TParity p) {
 
 QSerialPort::StopBits toQt(TStopBits s) {
     switch (s) {
-        case TStopBits::_1_5:
-#ifdef Q_OS_WIN
-            return QSerialPort::OneAndHalfStop;
-#else
-            // See the polled driver: two stop bits on a 5-bit word are one
-            // and a half on the wire; POSIX has nothing closer.
-            return QSerialPort::TwoStop;
-#endif
+        case TStopBits::_1_5: return detail::OneAndHalfStopBits();
         case TStopBits::_2: return QSerialPort::TwoStop;
         case TStopBits::_1: break;
     }
     return QSerialPort::OneStop;
-}
-
-bool deviceGone(const QSerialPort& port, QSerialPort::SerialPortError error) {
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError) return false;
-#ifdef Q_OS_UNIX
-    pollfd p{static_cast<int>(port.handle()), POLLIN, 0};
-    if (p.fd < 0) return true;
-    if (::poll(&p, 1, 0) < 0) return false;
-    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-#else
-    Q_UNUSED(port);
-    return error == QSerialPort::ResourceError;
-#endif
 }
 
 }  // namespace
@@ -63,12 +39,14 @@ int BaudRateValue(TBaudrate rate) {
     return i < std::size(kRates) ? kRates[i] : 9600;
 }
 
-TCComm::TCComm(QObject* parent, const PortMap& map) : QObject(parent), portMap_(map), port_(new QSerialPort(this)) {
+TCComm::TCComm(QObject* parent, const PortMap& map)
+    : QObject(parent), portMap_(map), port_(new QSerialPort(this)) {
     connect(port_, &QSerialPort::readyRead, this, &TCComm::OnReadyRead);
     connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         if (error == QSerialPort::NoError) return;
         QMetaObject::invokeMethod(
-            this, [this, error, generation = generation_] { OnPortError(error, generation); }, Qt::QueuedConnection);
+            this, [this, error, generation = generation_] { OnPortError(error, generation); },
+            Qt::QueuedConnection);
     });
     ListPorts();
 }
@@ -189,11 +167,19 @@ void TCComm::NotifyReceive() {
     // The handler gets a copy of its own; a zero-length chunk still points
     // at a valid, empty block.
     const QByteArray copy(chunk.constData(), chunk.size());
-    delivering_ = true;
     const quint64 generation = generation_;
-    if (onReceiveData_)
-        onReceiveData_(reinterpret_cast<const std::uint8_t*>(copy.constData()), static_cast<std::uint32_t>(copy.size()));
-    delivering_ = false;
+    {
+        // Cleared however the handler leaves, an exception included, or the
+        // component would never deliver again.
+        struct Delivering {
+            bool& flag;
+            explicit Delivering(bool& f) : flag(f) { flag = true; }
+            ~Delivering() { flag = false; }
+        } delivering(delivering_);
+        if (onReceiveData_)
+            onReceiveData_(reinterpret_cast<const std::uint8_t*>(copy.constData()),
+                           static_cast<std::uint32_t>(copy.size()));
+    }
     // Bytes that came while the handler ran raise no new readyRead, so they
     // are fetched here, from the event loop, one chunk at a time.
     if (generation == generation_ && port_->isOpen() && (notifyPending_ || port_->bytesAvailable() > 0)) {
@@ -201,7 +187,8 @@ void TCComm::NotifyReceive() {
         QMetaObject::invokeMethod(
             this,
             [this, generation] {
-                if (generation == generation_ && port_->isOpen() && port_->bytesAvailable() > 0) NotifyReceive();
+                if (generation == generation_ && port_->isOpen() && port_->bytesAvailable() > 0)
+                    NotifyReceive();
             },
             Qt::QueuedConnection);
     }
@@ -209,7 +196,7 @@ void TCComm::NotifyReceive() {
 
 void TCComm::OnPortError(QSerialPort::SerialPortError error, quint64 generation) {
     if (generation != generation_ || !port_->isOpen()) return;
-    if (!deviceGone(*port_, error)) {
+    if (!detail::DeviceGone(*port_, error)) {
         port_->clearError();
         return;
     }

@@ -18,21 +18,33 @@
 // What used to be process-wide (the port, the notification plumbing) is per
 // instance; the program has one.
 
-#include "links/PortMap.h"
-
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
 #include <QStringList>
-
 #include <cstdint>
 #include <functional>
+
+#include "links/PortMap.h"
 
 namespace corvel {
 
 enum class TBaudrate : std::uint8_t {
-    CBR_110, CBR_300, CBR_600, CBR_1200, CBR_2400, CBR_4800, CBR_9600, CBR_14400,
-    CBR_19200, CBR_38400, CBR_56000, CBR_57600, CBR_115200, CBR_128000, CBR_256000
+    CBR_110,
+    CBR_300,
+    CBR_600,
+    CBR_1200,
+    CBR_2400,
+    CBR_4800,
+    CBR_9600,
+    CBR_14400,
+    CBR_19200,
+    CBR_38400,
+    CBR_56000,
+    CBR_57600,
+    CBR_115200,
+    CBR_128000,
+    CBR_256000
 };
 enum class TByteSize : std::uint8_t { _5, _6, _7, _8 };
 enum class TParity : std::uint8_t { Non, Odd, Even, Mark, Space };

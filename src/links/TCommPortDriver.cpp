@@ -1,11 +1,11 @@
 #include "links/TCommPortDriver.h"
 
 #include <QTimer>
-
 #include <algorithm>
 
+#include "links/SerialPortSupport.h"
+
 #ifdef Q_OS_UNIX
-#include <poll.h>
 #include <termios.h>
 #endif
 
@@ -26,59 +26,41 @@ QSerialPort::Parity toQt(TComPortParity p) {
 
 QSerialPort::StopBits toQt(TComPortStopBits s) {
     switch (s) {
-        case TComPortStopBits::sb1HALFBITS:
-#ifdef Q_OS_WIN
-            return QSerialPort::OneAndHalfStop;
-#else
-            // POSIX lines know one or two stop bits; a UART asked for two on
-            // a 5-bit word sends one and a half, which is what this setting
-            // is for.
-            return QSerialPort::TwoStop;
-#endif
+        case TComPortStopBits::sb1HALFBITS: return detail::OneAndHalfStopBits();
         case TComPortStopBits::sb2BITS: return QSerialPort::TwoStop;
         case TComPortStopBits::sb1BITS: break;
     }
     return QSerialPort::OneStop;
 }
 
-// True when the device behind an open port has gone: the kernel hangs up a
-// descriptor whose USB adapter was pulled or whose pseudo-terminal master
-// was closed. Anything else (a pseudo-terminal refusing modem-line calls,
-// say) is not a reason to let go of the port.
-bool deviceGone(const QSerialPort& port, QSerialPort::SerialPortError error) {
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError) return false;
-#ifdef Q_OS_UNIX
-    pollfd p{static_cast<int>(port.handle()), POLLIN, 0};
-    if (p.fd < 0) return true;
-    if (::poll(&p, 1, 0) < 0) return false;
-    return (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-#else
-    Q_UNUSED(port);
-    return error == QSerialPort::ResourceError;
-#endif
-}
-
 }  // namespace
 
 int BaudRateValue(TComPortBaudRate rate) {
-    static constexpr int kRates[] = {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600, 115200};
+    static constexpr int kRates[] = {110,   300,   600,   1200,  2400,  4800,  9600,
+                                     14400, 19200, 38400, 56000, 57600, 115200};
     const auto i = static_cast<std::size_t>(rate);
     return i < std::size(kRates) ? kRates[i] : 9600;
 }
 
 TCommPortDriver::TCommPortDriver(QObject* parent)
-    : QObject(parent), port_(new QSerialPort(this)), pollTimer_(new QTimer(this)), receiveBuffer_(inBufSize_) {
+    : QObject(parent),
+      port_(new QSerialPort(this)),
+      pollTimer_(new QTimer(this)),
+      receiveBuffer_(inBufSize_) {
     connect(pollTimer_, &QTimer::timeout, this, &TCommPortDriver::PollTimerProc);
     // The error is acted on from the event loop, not inside QSerialPort's
     // own read path that reported it.
     connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
         if (error == QSerialPort::NoError) return;
         QMetaObject::invokeMethod(
-            this, [this, error, generation = generation_] { OnPortError(error, generation); }, Qt::QueuedConnection);
+            this, [this, error, generation = generation_] { OnPortError(error, generation); },
+            Qt::QueuedConnection);
     });
 }
 
-TCommPortDriver::~TCommPortDriver() { Disconnect(); }
+TCommPortDriver::~TCommPortDriver() {
+    Disconnect();
+}
 
 bool TCommPortDriver::Connect() {
     if (IsConnected()) return true;
@@ -118,8 +100,9 @@ void TCommPortDriver::ApplySettings() {
     port_->setStopBits(toQt(stopBits_));
     const bool rtsCts = hw_ == TComPortHwHandshaking::hhRTSCTS;
     const bool xonXoff = sw_ == TComPortSwHandshaking::shXONXOFF;
-    port_->setFlowControl(rtsCts ? QSerialPort::HardwareControl
-                                 : xonXoff ? QSerialPort::SoftwareControl : QSerialPort::NoFlowControl);
+    port_->setFlowControl(rtsCts    ? QSerialPort::HardwareControl
+                          : xonXoff ? QSerialPort::SoftwareControl
+                                    : QSerialPort::NoFlowControl);
 #ifdef Q_OS_UNIX
     // QSerialPort offers one kind of flow control at a time; the line can
     // have both.
@@ -242,20 +225,24 @@ void TCommPortDriver::DeliverBuffered(std::vector<std::uint8_t>& buffer) {
     // handler runs go with the next poll.
     qint64 budget = port_->bytesAvailable();
     const quint64 generation = generation_;
-    ++deliveryDepth_;
+    // Counted down however the handler leaves, an exception included.
+    struct Depth {
+        int& depth;
+        explicit Depth(int& d) : depth(++d) {}
+        ~Depth() { --depth; }
+    } depth(deliveryDepth_);
     while (budget > 0 && generation == generation_ && port_->isOpen()) {
-        const qint64 n =
-            port_->read(reinterpret_cast<char*>(buffer.data()), std::min<qint64>(budget, qint64(buffer.size())));
+        const qint64 n = port_->read(reinterpret_cast<char*>(buffer.data()),
+                                     std::min<qint64>(budget, qint64(buffer.size())));
         if (n <= 0) break;
         budget -= n;
         if (onReceiveData_) onReceiveData_(this, buffer.data(), static_cast<std::int32_t>(n));
     }
-    --deliveryDepth_;
 }
 
 void TCommPortDriver::OnPortError(QSerialPort::SerialPortError error, quint64 generation) {
     if (generation != generation_ || !port_->isOpen()) return;
-    if (!deviceGone(*port_, error)) {
+    if (!detail::DeviceGone(*port_, error)) {
         port_->clearError();
         return;
     }

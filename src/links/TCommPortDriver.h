@@ -20,14 +20,13 @@
 // connected state delivering nothing, like a port whose reads fail. The user
 // stops and starts the link to pick the device up again.
 
-#include "links/PortMap.h"
-
 #include <QObject>
 #include <QSerialPort>
-
 #include <cstdint>
 #include <functional>
 #include <vector>
+
+#include "links/PortMap.h"
 
 class QTimer;
 
@@ -35,7 +34,19 @@ namespace corvel {
 
 enum class TComPortNumber : std::uint8_t { pnCOM1, pnCOM2, pnCOM3, pnCOM4 };
 enum class TComPortBaudRate : std::uint8_t {
-    br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200, br38400, br56000, br57600, br115200
+    br110,
+    br300,
+    br600,
+    br1200,
+    br2400,
+    br4800,
+    br9600,
+    br14400,
+    br19200,
+    br38400,
+    br56000,
+    br57600,
+    br115200
 };
 enum class TComPortDataBits : std::uint8_t { db5BITS, db6BITS, db7BITS, db8BITS };
 enum class TComPortStopBits : std::uint8_t { sb1BITS, sb1HALFBITS, sb2BITS };
@@ -51,7 +62,8 @@ class TCommPortDriver : public QObject {
 public:
     // (sender: the driver, data, size). The bytes are valid only during
     // the call; the handler copies what it keeps.
-    using TComPortReceiveDataEvent = std::function<void(QObject* sender, const std::uint8_t* data, std::int32_t size)>;
+    using TComPortReceiveDataEvent =
+        std::function<void(QObject* sender, const std::uint8_t* data, std::int32_t size)>;
 
     // Bytes the driver lets pile up inside the program before it leaves
     // them to the kernel; never less than one receive buffer.
@@ -108,6 +120,7 @@ public:
 
     // The device the last Connect opened; empty when closed.
     const QString& openDevice() const { return openDevice_; }
+
 private:
     void PollTimerProc();
     void Poll();

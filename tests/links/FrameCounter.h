@@ -3,10 +3,10 @@
 // Collects the frames the program's own frame handlers accept, so that the
 // link tests judge delivered bytes the way the program will.
 
-#include "decode/FrameAssembly.h"
-
 #include <string>
 #include <vector>
+
+#include "decode/FrameAssembly.h"
 
 namespace corvel::test {
 

@@ -1,15 +1,15 @@
 #include "links/LinkTestSupport.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
-
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace corvel::test {
 
@@ -38,7 +38,8 @@ bool Pty::Write(const QByteArray& bytes) {
     QDeadlineTimer deadline(5000);
     while (done < bytes.size()) {
         if (master_ < 0) return false;
-        const ssize_t n = ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n > 0) {
             done += n;
             continue;

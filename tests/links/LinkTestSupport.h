@@ -4,12 +4,12 @@
 // opens with QSerialPort like any serial port, and the test plays the meter
 // on the master side.
 
+#include <termios.h>
+
 #include <QByteArray>
 #include <QString>
-
 #include <cstdint>
 #include <functional>
-#include <termios.h>
 
 namespace corvel::test {
 

@@ -1,13 +1,13 @@
-#include "links/ComponentError.h"
-#include "links/LinkTestSupport.h"
-#include "links/TCComm.h"
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QThread>
-
 #include <algorithm>
 #include <memory>
-#include <gtest/gtest.h>
+
+#include "links/ComponentError.h"
+#include "links/LinkTestSupport.h"
+#include "links/TCComm.h"
 
 namespace corvel {
 namespace {
@@ -78,8 +78,9 @@ TEST_F(CCommTest, StartsClosedWithTheDocumentedDefaults) {
 
 TEST_F(CCommTest, PortNamesAreSorted) {
     const QStringList names = comm->PortNames();
-    EXPECT_TRUE(std::is_sorted(names.begin(), names.end(),
-                               [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; }));
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    }));
 }
 
 // --- opening and closing ---------------------------------------------------------
@@ -228,11 +229,16 @@ TEST_P(CCommLineSettings, OpenAndSettersPutThemOnTheLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, CCommLineSettings,
-    ::testing::Values(CCommLineCase{"Default9600_8N1", TBaudrate::CBR_9600, TByteSize::_8, TParity::Non, TStopBits::_1, B9600, false},
-                      CCommLineCase{"Pine2400_8N1", TBaudrate::CBR_2400, TByteSize::_8, TParity::Non, TStopBits::_1, B2400, false},
-                      CCommLineCase{"Odd7Two", TBaudrate::CBR_19200, TByteSize::_7, TParity::Odd, TStopBits::_2, B19200, true},
-                      CCommLineCase{"Mark6", TBaudrate::CBR_4800, TByteSize::_6, TParity::Mark, TStopBits::_1, B4800, false},
-                      CCommLineCase{"Space5OneAndHalf", TBaudrate::CBR_115200, TByteSize::_5, TParity::Space, TStopBits::_1_5, B115200, true}),
+    ::testing::Values(CCommLineCase{"Default9600_8N1", TBaudrate::CBR_9600, TByteSize::_8, TParity::Non,
+                                    TStopBits::_1, B9600, false},
+                      CCommLineCase{"Pine2400_8N1", TBaudrate::CBR_2400, TByteSize::_8, TParity::Non,
+                                    TStopBits::_1, B2400, false},
+                      CCommLineCase{"Odd7Two", TBaudrate::CBR_19200, TByteSize::_7, TParity::Odd,
+                                    TStopBits::_2, B19200, true},
+                      CCommLineCase{"Mark6", TBaudrate::CBR_4800, TByteSize::_6, TParity::Mark, TStopBits::_1,
+                                    B4800, false},
+                      CCommLineCase{"Space5OneAndHalf", TBaudrate::CBR_115200, TByteSize::_5, TParity::Space,
+                                    TStopBits::_1_5, B115200, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CCommBaud, AValueOutsideTheEnumerationGives9600) {
@@ -323,6 +329,28 @@ TEST_F(CCommTest, AVanishedDeviceIsSurvivedIdlyAndCloseThenOpenFindsItsSuccessor
     ASSERT_TRUE(successor.Write("after"));
     ASSERT_TRUE(WaitForBytes(11));
     EXPECT_EQ(All(), "beforeafter");
+}
+
+}  // namespace
+}  // namespace corvel
+
+namespace corvel {
+namespace {
+
+TEST_F(CCommTest, AHandlerThatThrowsDoesNotStopLaterDeliveries) {
+    bool throwNext = true;
+    comm->SetOnReceiveData([&](const std::uint8_t* buffer, std::uint32_t length) {
+        if (throwNext) {
+            throwNext = false;
+            throw std::runtime_error("handler failed");
+        }
+        chunks.append(QByteArray(reinterpret_cast<const char*>(buffer), static_cast<qsizetype>(length)));
+    });
+    comm->Open();
+    EXPECT_THROW(comm->NotifyReceive(), std::runtime_error);
+    ASSERT_TRUE(pty.Write("after"));
+    ASSERT_TRUE(WaitForBytes(5));
+    EXPECT_EQ(All(), "after");
 }
 
 }  // namespace

@@ -1,6 +1,4 @@
-#include "links/FrameCounter.h"
-#include "links/LinkTestSupport.h"
-#include "links/TCommPortDriver.h"
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -8,10 +6,12 @@
 #include <QSerialPort>
 #include <QThread>
 #include <QTimer>
-
 #include <algorithm>
 #include <memory>
-#include <gtest/gtest.h>
+
+#include "links/FrameCounter.h"
+#include "links/LinkTestSupport.h"
+#include "links/TCommPortDriver.h"
 
 namespace corvel {
 namespace {
@@ -189,14 +189,20 @@ using T = TComPortStopBits;
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, DriverLineSettings,
-    ::testing::Values(
-        LineCase{"Oak2400_8N1", B::br2400, D::db8BITS, P::ptNONE, T::sb1BITS, H::hhNONE, S::shNONE, B2400, false, false, false},
-        LineCase{"Birch19200_8N1", B::br19200, D::db8BITS, P::ptNONE, T::sb1BITS, H::hhNONE, S::shNONE, B19200, false, false, false},
-        LineCase{"Even7Two_RtsCts", B::br9600, D::db7BITS, P::ptEVEN, T::sb2BITS, H::hhRTSCTS, S::shNONE, B9600, true, true, false},
-        LineCase{"Odd6_XonXoff", B::br4800, D::db6BITS, P::ptODD, T::sb1BITS, H::hhNONE, S::shXONXOFF, B4800, false, false, true},
-        LineCase{"Mark5_OneAndHalf", B::br1200, D::db5BITS, P::ptMARK, T::sb1HALFBITS, H::hhNONE, S::shNONE, B1200, true, false, false},
-        LineCase{"Space8_BothHandshakes", B::br115200, D::db8BITS, P::ptSPACE, T::sb1BITS, H::hhRTSCTS, S::shXONXOFF, B115200, false, true, true},
-        LineCase{"Slow110", B::br110, D::db8BITS, P::ptNONE, T::sb1BITS, H::hhNONE, S::shNONE, B110, false, false, false}),
+    ::testing::Values(LineCase{"Oak2400_8N1", B::br2400, D::db8BITS, P::ptNONE, T::sb1BITS, H::hhNONE,
+                               S::shNONE, B2400, false, false, false},
+                      LineCase{"Birch19200_8N1", B::br19200, D::db8BITS, P::ptNONE, T::sb1BITS, H::hhNONE,
+                               S::shNONE, B19200, false, false, false},
+                      LineCase{"Even7Two_RtsCts", B::br9600, D::db7BITS, P::ptEVEN, T::sb2BITS, H::hhRTSCTS,
+                               S::shNONE, B9600, true, true, false},
+                      LineCase{"Odd6_XonXoff", B::br4800, D::db6BITS, P::ptODD, T::sb1BITS, H::hhNONE,
+                               S::shXONXOFF, B4800, false, false, true},
+                      LineCase{"Mark5_OneAndHalf", B::br1200, D::db5BITS, P::ptMARK, T::sb1HALFBITS,
+                               H::hhNONE, S::shNONE, B1200, true, false, false},
+                      LineCase{"Space8_BothHandshakes", B::br115200, D::db8BITS, P::ptSPACE, T::sb1BITS,
+                               H::hhRTSCTS, S::shXONXOFF, B115200, false, true, true},
+                      LineCase{"Slow110", B::br110, D::db8BITS, P::ptNONE, T::sb1BITS, H::hhNONE, S::shNONE,
+                               B110, false, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct SetterCase {
@@ -217,15 +223,15 @@ TEST_P(DriverSetterWhileOpen, ReprogramsTheLineAtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Setters, DriverSetterWhileOpen,
-    ::testing::Values(
-        SetterCase{"Speed", [](auto& d) { d.SetComPortSpeed(B::br19200); },
-                   [](const termios& t) { return cfgetospeed(&t) == B19200; }},
-        SetterCase{"StopBits", [](auto& d) { d.SetComPortStopBits(T::sb2BITS); },
-                   [](const termios& t) { return (t.c_cflag & CSTOPB) != 0; }},
-        SetterCase{"HwHandshaking", [](auto& d) { d.SetComPortHwHandshaking(H::hhRTSCTS); },
-                   [](const termios& t) { return (t.c_cflag & CRTSCTS) != 0; }},
-        SetterCase{"SwHandshaking", [](auto& d) { d.SetComPortSwHandshaking(S::shXONXOFF); },
-                   [](const termios& t) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }}),
+    ::testing::Values(SetterCase{"Speed", [](auto& d) { d.SetComPortSpeed(B::br19200); },
+                                 [](const termios& t) { return cfgetospeed(&t) == B19200; }},
+                      SetterCase{"StopBits", [](auto& d) { d.SetComPortStopBits(T::sb2BITS); },
+                                 [](const termios& t) { return (t.c_cflag & CSTOPB) != 0; }},
+                      SetterCase{"HwHandshaking", [](auto& d) { d.SetComPortHwHandshaking(H::hhRTSCTS); },
+                                 [](const termios& t) { return (t.c_cflag & CRTSCTS) != 0; }},
+                      SetterCase{
+                          "SwHandshaking", [](auto& d) { d.SetComPortSwHandshaking(S::shXONXOFF); },
+                          [](const termios& t) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DriverTest, SpeedChangeWhileOpenDiscardsPendingInput) {
@@ -315,7 +321,8 @@ TEST_P(DriverChunks, EveryByteArrivesInOrderOnTheMainThreadInBoundedChunks) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, DriverChunks,
-                         ::testing::Values(ChunkCase{"OneByteBuffer", 1, 60}, ChunkCase{"SmallBuffer", 16, 1000},
+                         ::testing::Values(ChunkCase{"OneByteBuffer", 1, 60},
+                                           ChunkCase{"SmallBuffer", 16, 1000},
                                            ChunkCase{"MoreThanOneDefaultBuffer", 2048, 5000},
                                            // Far more than the driver holds back: the kernel
                                            // must keep the rest until the driver takes it.

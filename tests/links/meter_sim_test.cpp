@@ -1,16 +1,16 @@
-#include "MeterSim.h"
-#include "decode/SegmentFormat.h"
-#include "links/FrameCounter.h"
-#include "links/LinkTestSupport.h"
-#include "links/TCommPortDriver.h"
+#include <gtest/gtest.h>
 
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
-
 #include <set>
-#include <gtest/gtest.h>
+
+#include "MeterSim.h"
+#include "decode/SegmentFormat.h"
+#include "links/FrameCounter.h"
+#include "links/LinkTestSupport.h"
+#include "links/TCommPortDriver.h"
 
 namespace corvel {
 namespace {
@@ -51,17 +51,19 @@ std::string LowerDigits(const std::vector<std::uint8_t>& frame, std::string* upp
 // --- the segment table ----------------------------------------------------------
 
 TEST(MeterFrames, EverySegmentPatternReadsBackThroughTheProgramsTable) {
-    const std::pair<char, char> table[] = {{'0', '0'}, {'1', '1'}, {'2', '2'}, {'3', '3'}, {'4', '4'}, {'5', '5'},
-                                           {'6', '6'}, {'7', '7'}, {'8', '8'}, {'9', '9'}, {'L', '@'}, {' ', 0}};
+    const std::pair<char, char> table[] = {{'0', '0'}, {'1', '1'}, {'2', '2'}, {'3', '3'},
+                                           {'4', '4'}, {'5', '5'}, {'6', '6'}, {'7', '7'},
+                                           {'8', '8'}, {'9', '9'}, {'L', '@'}, {' ', 0}};
     for (const auto& [shown, decoded] : table)
-        EXPECT_EQ(SegmentCodeTable::Lookup(sim::SegmentPattern(shown)), decoded) << "character '" << shown << "'";
+        EXPECT_EQ(SegmentCodeTable::Lookup(sim::SegmentPattern(shown)), decoded)
+            << "character '" << shown << "'";
 }
 
 // --- Oak frames -----------------------------------------------------------------
 
 struct OakCase {
     const char* name;
-    double value;      // < 0: over-load
+    double value;  // < 0: over-load
     int decimals;
     double celsius;
     const char* main;    // ValueText the decoder builds
@@ -97,13 +99,16 @@ TEST_P(OakFrames, DecodeToTheIntendedReading) {
     EXPECT_TRUE(sim::SecondRowSurvivesOak(d));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Readings, OakFrames,
-    ::testing::Values(OakCase{"CalmAir", 3.20, 2, 17, "3.20", "17"}, OakCase{"BelowOne", 0.05, 2, 15, "0.05", "15"},
-                      OakCase{"Gust", 12.34, 2, 19, "12.34", "19"}, OakCase{"FeetPerMinuteLow", 329.9, 1, 10, "329.9", "10"},
-                      OakCase{"FeetPerMinute", 1614, 0, 18, "1614", "18"}, OakCase{"ThreeDecimals", 1.234, 3, 16, "1.234", "16"},
-                      OakCase{"Zero", 0, 2, 17, "0.00", "17"}, OakCase{"Overload", -1, 0, 17, "0L", "17"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Readings, OakFrames,
+                         ::testing::Values(OakCase{"CalmAir", 3.20, 2, 17, "3.20", "17"},
+                                           OakCase{"BelowOne", 0.05, 2, 15, "0.05", "15"},
+                                           OakCase{"Gust", 12.34, 2, 19, "12.34", "19"},
+                                           OakCase{"FeetPerMinuteLow", 329.9, 1, 10, "329.9", "10"},
+                                           OakCase{"FeetPerMinute", 1614, 0, 18, "1614", "18"},
+                                           OakCase{"ThreeDecimals", 1.234, 3, 16, "1.234", "16"},
+                                           OakCase{"Zero", 0, 2, 17, "0.00", "17"},
+                                           OakCase{"Overload", -1, 0, 17, "0L", "17"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MeterFrames, SecondRowSurvivalMatchesWhatTheDecoderReadsBack) {
     // Every whole second-row value up to 99: the simulator's own test of
@@ -227,20 +232,23 @@ TEST_P(SimOptions, AreReadOrRefusedWithAReason) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Lines, SimOptions,
-    ::testing::Values(OptionCase{"None", {}, ""}, OptionCase{"All", {"--birch", "--frames", "f", "--baud", "9600", "--link", "/tmp/x", "--seconds", "2.5", "--seed", "9"}, ""},
-                      OptionCase{"InlineValues", {"--baud=4800", "--seconds=1"}, ""},
-                      OptionCase{"Unknown", {"--fast"}, "unknown option"},
-                      OptionCase{"MissingValue", {"--frames"}, "needs a value"},
-                      OptionCase{"BadBaud", {"--baud", "fast"}, "not a baud rate"},
-                      OptionCase{"BaudTooLow", {"--baud", "10"}, "not a baud rate"},
-                      OptionCase{"ZeroSeconds", {"--seconds", "0"}, "above 0"},
-                      OptionCase{"NegativeSeconds", {"--seconds", "-1"}, "above 0"},
-                      OptionCase{"NotANumberSeconds", {"--seconds", "nan"}, "above 0"},
-                      OptionCase{"NegativeSeed", {"--seed", "-3"}, "whole number"},
-                      OptionCase{"BirchWithValue", {"--birch=1"}, "takes no value"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Lines, SimOptions,
+                         ::testing::Values(OptionCase{"None", {}, ""},
+                                           OptionCase{"All",
+                                                      {"--birch", "--frames", "f", "--baud", "9600", "--link",
+                                                       "/tmp/x", "--seconds", "2.5", "--seed", "9"},
+                                                      ""},
+                                           OptionCase{"InlineValues", {"--baud=4800", "--seconds=1"}, ""},
+                                           OptionCase{"Unknown", {"--fast"}, "unknown option"},
+                                           OptionCase{"MissingValue", {"--frames"}, "needs a value"},
+                                           OptionCase{"BadBaud", {"--baud", "fast"}, "not a baud rate"},
+                                           OptionCase{"BaudTooLow", {"--baud", "10"}, "not a baud rate"},
+                                           OptionCase{"ZeroSeconds", {"--seconds", "0"}, "above 0"},
+                                           OptionCase{"NegativeSeconds", {"--seconds", "-1"}, "above 0"},
+                                           OptionCase{"NotANumberSeconds", {"--seconds", "nan"}, "above 0"},
+                                           OptionCase{"NegativeSeed", {"--seed", "-3"}, "whole number"},
+                                           OptionCase{"BirchWithValue", {"--birch=1"}, "takes no value"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimRecording, EmptyMissingAndReadableFiles) {
     std::string error;
@@ -267,7 +275,8 @@ protected:
     QString Start(const QStringList& args) {
         process.start(QStringLiteral(CORVEL_METER_SIM), args);
         if (!process.waitForStarted(5000)) return {};
-        test::WaitUntil([&] { return process.canReadLine() || process.state() == QProcess::NotRunning; }, 5000);
+        test::WaitUntil([&] { return process.canReadLine() || process.state() == QProcess::NotRunning; },
+                        5000);
         return QString::fromLocal8Bit(process.readLine()).trimmed();
     }
 
@@ -334,10 +343,11 @@ TEST_P(SimPace, FramesComeAtTheLinesPace) {
     for (const auto& f : accepted.birch) EXPECT_FALSE(DecodedRow(SegmentBits(f), 4).empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, SimPace,
-                         ::testing::Values(PaceCase{"Oak2400", {}, TComPortBaudRate::br2400, 2.0, 240, 14},
-                                           PaceCase{"Birch19200", {"--birch"}, TComPortBaudRate::br19200, 1.0, 1920, 11}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Lines, SimPace,
+    ::testing::Values(PaceCase{"Oak2400", {}, TComPortBaudRate::br2400, 2.0, 240, 14},
+                      PaceCase{"Birch19200", {"--birch"}, TComPortBaudRate::br19200, 1.0, 1920, 11}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(SimProcess, ReplaysARecordingLooped) {
     QTemporaryFile recording;

@@ -1,6 +1,6 @@
-#include "links/PortMap.h"
-
 #include <gtest/gtest.h>
+
+#include "links/PortMap.h"
 
 namespace corvel {
 namespace {
@@ -22,9 +22,8 @@ INSTANTIATE_TEST_SUITE_P(
     Linux, ResolveDefaults,
     ::testing::Values(ResolveCase{"Com1", "COM1", "/dev/ttyS0"}, ResolveCase{"Com2", "COM2", "/dev/ttyS1"},
                       ResolveCase{"Com3", "COM3", "/dev/ttyS2"}, ResolveCase{"Com4", "COM4", "/dev/ttyS3"},
-                      ResolveCase{"LowerCase", "com2", "/dev/ttyS1"},
-                      ResolveCase{"UnmappedCom5", "COM5", ""}, ResolveCase{"ComZeroIsNoPort", "COM0", ""},
-                      ResolveCase{"LeadingZero", "COM01", ""},
+                      ResolveCase{"LowerCase", "com2", "/dev/ttyS1"}, ResolveCase{"UnmappedCom5", "COM5", ""},
+                      ResolveCase{"ComZeroIsNoPort", "COM0", ""}, ResolveCase{"LeadingZero", "COM01", ""},
                       ResolveCase{"AbsolutePath", "/dev/ttyUSB0", "/dev/ttyUSB0"},
                       ResolveCase{"BareDeviceName", "ttyACM0", "/dev/ttyACM0"}, ResolveCase{"Empty", "", ""}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -70,7 +69,8 @@ TEST_P(ParseAssignment, AcceptsComEqualsPathAndExplainsMistakes) {
     } else {
         EXPECT_FALSE(result.has_value());
         EXPECT_TRUE(error.contains(QString::fromLatin1(c.device))) << error.toStdString();
-        EXPECT_TRUE(error.contains(QString::fromLatin1(c.text))) << "the message names the value: " << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromLatin1(c.text)))
+            << "the message names the value: " << error.toStdString();
     }
 }
 

@@ -1,11 +1,11 @@
 // The link tests need an event loop: the links poll and read from it.
 
-#include "links/LinkTestSupport.h"
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
-
 #include <atomic>
-#include <gtest/gtest.h>
+
+#include "links/LinkTestSupport.h"
 
 namespace {
 
@@ -22,7 +22,9 @@ public:
 
 }  // namespace
 
-std::uint64_t corvel::test::EventCount() { return g_events.load(); }
+std::uint64_t corvel::test::EventCount() {
+    return g_events.load();
+}
 
 int main(int argc, char** argv) {
     CountingApplication app(argc, argv);

@@ -24,7 +24,9 @@ std::string rowText(const std::array<char, 4>& digits, int decimals) {
 
 // The point to the right of digit k lights with bit 8k+4, the last bit of
 // position 2k+1.
-int pointDigit(int decimals, int firstDigit) { return decimals >= 1 && decimals <= 3 ? firstDigit + decimals : 0; }
+int pointDigit(int decimals, int firstDigit) {
+    return decimals >= 1 && decimals <= 3 ? firstDigit + decimals : 0;
+}
 
 }  // namespace
 
@@ -45,8 +47,12 @@ std::uint8_t SegmentPattern(char c) {
     }
 }
 
-std::string Display::MainText() const { return rowText(main, mainDecimals); }
-std::string Display::SecondText() const { return rowText(second, secondDecimals); }
+std::string Display::MainText() const {
+    return rowText(main, mainDecimals);
+}
+std::string Display::SecondText() const {
+    return rowText(second, secondDecimals);
+}
 
 bool FormatRow(double value, int decimals, std::array<char, 4>& row) {
     if (!(value >= 0.0) || decimals < 0 || decimals > 3) return false;
@@ -74,11 +80,13 @@ std::array<std::uint8_t, 32> SegmentPositions(const Display& display) {
     const int mainPoint = pointDigit(display.mainDecimals, 1);
     const int secondPoint = pointDigit(display.secondDecimals, 5);
     for (int k = 1; k <= 8; ++k) {
-        const char c = k <= 4 ? display.main[static_cast<std::size_t>(4 - k)] : display.second[static_cast<std::size_t>(8 - k)];
+        const char c = k <= 4 ? display.main[static_cast<std::size_t>(4 - k)]
+                              : display.second[static_cast<std::size_t>(8 - k)];
         const std::uint8_t p = SegmentPattern(c);
         const bool point = k == mainPoint || k == secondPoint;
         // a b c sit in the pattern's bits 6..4, f g e d in bits 3..0.
-        pos[static_cast<std::size_t>(2 * k)] = static_cast<std::uint8_t>(((p >> 4) & 0x7) << 1 | (point ? 1 : 0));
+        pos[static_cast<std::size_t>(2 * k)] =
+            static_cast<std::uint8_t>(((p >> 4) & 0x7) << 1 | (point ? 1 : 0));
         pos[static_cast<std::size_t>(2 * k + 1)] = static_cast<std::uint8_t>(p & 0xF);
     }
     return pos;
@@ -88,7 +96,8 @@ std::vector<std::uint8_t> OakFrame(const Display& display) {
     const auto pos = SegmentPositions(display);
     std::vector<std::uint8_t> frame(kOakFrameBytes);
     for (int i = 1; i <= kOakFrameBytes; ++i)
-        frame[static_cast<std::size_t>(i - 1)] = static_cast<std::uint8_t>(i << 4 | pos[static_cast<std::size_t>(i - 1)]);
+        frame[static_cast<std::size_t>(i - 1)] =
+            static_cast<std::uint8_t>(i << 4 | pos[static_cast<std::size_t>(i - 1)]);
     return frame;
 }
 
@@ -97,7 +106,8 @@ std::vector<std::uint8_t> BirchFrame(const Display& display) {
     std::vector<std::uint8_t> frame(kBirchFrameBytes);
     frame[0] = 0x1A;
     for (int i = 2; i <= 10; ++i)
-        frame[static_cast<std::size_t>(i - 1)] = static_cast<std::uint8_t>(i << 4 | pos[static_cast<std::size_t>(i - 1)]);
+        frame[static_cast<std::size_t>(i - 1)] =
+            static_cast<std::uint8_t>(i << 4 | pos[static_cast<std::size_t>(i - 1)]);
     frame[10] = 0x0D;
     return frame;
 }

@@ -1,5 +1,11 @@
 #include "MeterSim.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -8,12 +14,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <termios.h>
-#include <time.h>
-#include <unistd.h>
 
 namespace corvel::sim {
 
@@ -24,7 +24,8 @@ bool parseNumber(const std::string& text, double lo, double hi, double& value) {
     char* end = nullptr;
     errno = 0;
     const double v = std::strtod(text.c_str(), &end);
-    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(v) || v < lo || v > hi) return false;
+    if (errno != 0 || end != text.c_str() + text.size() || !std::isfinite(v) || v < lo || v > hi)
+        return false;
     value = v;
     return true;
 }
@@ -40,8 +41,8 @@ void configureSlave(int fd, int baud) {
     termios t{};
     if (::tcgetattr(fd, &t) != 0) return;
     ::cfmakeraw(&t);
-    const speed_t speeds[][2] = {{2400, B2400}, {4800, B4800}, {9600, B9600}, {19200, B19200}, {38400, B38400},
-                                 {57600, B57600}, {115200, B115200}};
+    const speed_t speeds[][2] = {{2400, B2400},   {4800, B4800},   {9600, B9600},    {19200, B19200},
+                                 {38400, B38400}, {57600, B57600}, {115200, B115200}};
     for (const auto& s : speeds)
         if (static_cast<int>(s[0]) == baud) ::cfsetspeed(&t, s[1]);
     ::tcsetattr(fd, TCSANOW, &t);
@@ -90,7 +91,8 @@ private:
 }  // namespace
 
 std::string Usage() {
-    return "usage: corvel-meter-sim [--birch] [--frames FILE] [--baud N] [--link PATH] [--seconds N] [--seed N]\n"
+    return "usage: corvel-meter-sim [--birch] [--frames FILE] [--baud N] [--link PATH] [--seconds N] [--seed "
+           "N]\n"
            "\n"
            "Streams a simulated air-flow meter on a pseudo-terminal. The slave device's path is the\n"
            "first line printed.\n"
@@ -233,7 +235,8 @@ std::uint64_t LinePacer::BytesDue(double seconds) const {
     return static_cast<std::uint64_t>(std::floor(seconds * bytesPerSecond_ + 1e-9));
 }
 
-int Run(const Options& options, std::ostream& out, std::ostream& err, const volatile std::sig_atomic_t& stop) {
+int Run(const Options& options, std::ostream& out, std::ostream& err,
+        const volatile std::sig_atomic_t& stop) {
     std::unique_ptr<ByteSource> source;
     const int baud = options.EffectiveBaud();
     if (!options.framesFile.empty()) {
@@ -275,7 +278,8 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, const vola
             ::unlink(options.link.c_str());
         }
         if (::symlink(path, options.link.c_str()) != 0) {
-            err << "corvel-meter-sim: --link: cannot make " << options.link << ": " << std::strerror(errno) << '\n';
+            err << "corvel-meter-sim: --link: cannot make " << options.link << ": " << std::strerror(errno)
+                << '\n';
             return 1;
         }
     }
@@ -290,7 +294,9 @@ int Run(const Options& options, std::ostream& out, std::ostream& err, const vola
     const double bytesPerSecond = baud / 10.0;
     std::uint64_t sent = 0;
     std::vector<std::uint8_t> chunk;
-    auto secondsSince = [](Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); };
+    auto secondsSince = [](Clock::time_point t) {
+        return std::chrono::duration<double>(Clock::now() - t).count();
+    };
 
     while (!stop) {
         if (options.seconds > 0 && secondsSince(begin) >= options.seconds) break;

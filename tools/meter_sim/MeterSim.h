@@ -3,8 +3,6 @@
 // The meter simulator's parts that tests can drive: its command line, the
 // byte sources and the pacing of the line.
 
-#include "ReadingModel.h"
-
 #include <csignal>
 #include <cstdint>
 #include <memory>
@@ -13,16 +11,18 @@
 #include <string>
 #include <vector>
 
+#include "ReadingModel.h"
+
 namespace corvel::sim {
 
 enum class Family { Oak, Birch };
 
 struct Options {
     Family family = Family::Oak;
-    int baud = 0;                // 0: the family's own rate (Oak 2400, Birch 19200)
-    std::string framesFile;      // replay these bytes instead of generated frames
-    std::string link;            // a symlink to the slave device
-    double seconds = 0;          // 0: until killed
+    int baud = 0;            // 0: the family's own rate (Oak 2400, Birch 19200)
+    std::string framesFile;  // replay these bytes instead of generated frames
+    std::string link;        // a symlink to the slave device
+    double seconds = 0;      // 0: until killed
     std::uint32_t seed = 1;
     bool help = false;
 

@@ -7,21 +7,25 @@ namespace corvel::sim {
 
 namespace {
 
-constexpr double kMeanSpeed = 3.2;       // m/s
-constexpr double kSpeedPull = 0.25;      // 1/s, how fast the air returns to its mean
-constexpr double kSpeedNoise = 0.35;     // m/s per sqrt(s)
-constexpr double kGustRate = 1.0 / 12;   // gusts a second
+constexpr double kMeanSpeed = 3.2;      // m/s
+constexpr double kSpeedPull = 0.25;     // 1/s, how fast the air returns to its mean
+constexpr double kSpeedNoise = 0.35;    // m/s per sqrt(s)
+constexpr double kGustRate = 1.0 / 12;  // gusts a second
 constexpr double kStrongGustShare = 0.12;
-constexpr double kGustDecay = 0.6;       // 1/s
-constexpr double kGustRise = 4.0;        // 1/s
+constexpr double kGustDecay = 0.6;  // 1/s
+constexpr double kGustRise = 4.0;   // 1/s
 constexpr double kFeetPerMinute = 196.850394;
-constexpr double kStep = 0.05;           // s, the model's own time step
+constexpr double kStep = 0.05;  // s, the model's own time step
 
-double uniform(std::mt19937& rng, double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); }
+double uniform(std::mt19937& rng, double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(rng);
+}
 
 }  // namespace
 
-ReadingModel::ReadingModel(std::uint32_t seed) : rng_(seed), untilUnitChange_(uniform(rng_, 45, 90)) { Refresh(); }
+ReadingModel::ReadingModel(std::uint32_t seed) : rng_(seed), untilUnitChange_(uniform(rng_, 45, 90)) {
+    Refresh();
+}
 
 void ReadingModel::Advance(double seconds) {
     while (seconds > 0) {
@@ -65,7 +69,9 @@ void ReadingModel::Step(double dt) {
     }
 }
 
-void ReadingModel::Refresh() { display_ = Show(airSpeed(), unit_, temperature_); }
+void ReadingModel::Refresh() {
+    display_ = Show(airSpeed(), unit_, temperature_);
+}
 
 Display ReadingModel::Show(double metresPerSecond, Unit unit, double celsius) {
     Display d;

@@ -9,10 +9,10 @@
 // Everything is driven by simulated time and a seed, so a run can be
 // replayed exactly.
 
-#include "MeterFrames.h"
-
 #include <cstdint>
 #include <random>
+
+#include "MeterFrames.h"
 
 namespace corvel::sim {
 
@@ -29,7 +29,7 @@ public:
     void Advance(double seconds);
 
     const Display& display() const { return display_; }
-    double airSpeed() const { return base_ + gust_; }  // m/s
+    double airSpeed() const { return base_ + gust_; }    // m/s
     double temperature() const { return temperature_; }  // deg C
     Unit unit() const { return unit_; }
 

@@ -1,14 +1,16 @@
 // corvel-meter-sim: a simulated meter on a pseudo-terminal, for trying the
 // program without a meter. See Usage() for the command line.
 
-#include "MeterSim.h"
-
 #include <csignal>
 #include <iostream>
 
+#include "MeterSim.h"
+
 namespace {
 volatile std::sig_atomic_t g_stop = 0;
-extern "C" void onSignal(int) { g_stop = 1; }
+extern "C" void onSignal(int) {
+    g_stop = 1;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
