@@ -110,6 +110,8 @@ TrendChart::~TrendChart() {
     if (toolbar_ && !toolbar_->parent()) delete toolbar_.data();
 }
 
+ChartToolbar& TrendChart::Toolbar() { return *toolbar_; }
+
 void TrendChart::SetUpLook() {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(1);
@@ -182,9 +184,10 @@ void TrendChart::AddValue(double value) { chartView_->AddValue(value); }
 int TrendChart::Page() const { return chartView_->Page(); }
 
 void TrendChart::SetPageCaption(int page) {
-    const QString caption = QString::number(page);
-    if (caption == bt10_) return;
-    bt10_ = caption;
+    // Called for every logged row: only a new number costs a new text.
+    if (page == captionPage_) return;
+    captionPage_ = page;
+    bt10_ = QString::number(page);
     emit pageCaptionChanged(bt10_);
 }
 

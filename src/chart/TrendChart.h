@@ -48,7 +48,7 @@ public:
     QCPGraph& Series1() const { return *series1_; }
     TChartControl& ChartView() { return *chartView_; }
     const TChartControl& ChartView() const { return *chartView_; }
-    ChartToolbar& Toolbar() { return *toolbar_; }
+    ChartToolbar& Toolbar();
 
     // The left axis runs from -fullScale to +fullScale.
     void SetFullScale(int fullScale);
@@ -131,6 +131,7 @@ private:
     bool fillMenu_ = true;
     int comboIndex_ = 0;
     QString bt10_ = QStringLiteral("1");
+    int captionPage_ = 1;
     QString maxrecord_ = QStringLiteral("100");
     bool enlarged_ = false;
     QRect savedBounds_;

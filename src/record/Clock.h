@@ -3,6 +3,9 @@
 #include <QLocale>
 #include <QTime>
 
+#include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <string>
 
 namespace corvel {
@@ -15,9 +18,24 @@ public:
     virtual QTime LocalTime() const = 0;
 };
 
+// The system's local time. Turning the system time into local time reads
+// the time-zone rules, which costs far more than logging a row, so it is
+// done once for each new second; within a second the answer is the same.
 class SystemClock final : public Clock {
 public:
-    QTime LocalTime() const override { return QTime::currentTime(); }
+    QTime LocalTime() const override {
+        const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+        if (now != second_ || !time_.isValid()) {
+            std::tm local{};
+            if (localtime_r(&now, &local)) time_ = QTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59));
+            second_ = now;
+        }
+        return time_;
+    }
+
+private:
+    mutable std::time_t second_ = 0;
+    mutable QTime time_;
 };
 
 // The separator the system's locale puts between hours and minutes. It is

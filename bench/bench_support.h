@@ -1,0 +1,51 @@
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace corvel::bench {
+
+// Resident memory of this process, in bytes.
+inline long long ResidentBytes() {
+    long long pages = 0, resident = 0;
+    if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%lld %lld", &pages, &resident) != 2) resident = 0;
+        std::fclose(f);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
+}
+
+// Value texts as a 4000-count display shows them, so rows differ as real
+// readings do.
+inline const std::vector<std::string>& ValueTexts() {
+    static const std::vector<std::string> texts = [] {
+        std::vector<std::string> t;
+        for (int i = -3999; i <= 3999; ++i) {
+            char buffer[16];
+            std::snprintf(buffer, sizeof buffer, "%.2f", i / 100.0);
+            t.emplace_back(buffer);
+        }
+        return t;
+    }();
+    return texts;
+}
+
+// The benchmarks build widgets: they run inside an offscreen application.
+inline int RunWithApplication(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
+
+}  // namespace corvel::bench

@@ -1,0 +1,87 @@
+// The trend chart at ten million points: paging through the view control
+// and repainting one page.
+
+#include <QApplication>
+
+#include <memory>
+
+#include <qcustomplot.h>
+
+#include "bench/bench_support.h"
+#include "chart/TrendChart.h"
+
+namespace corvel::bench {
+namespace {
+
+class SilentPrompts final : public UserPrompts {
+public:
+    void Message(Kind, const std::string&) override {}
+    Answer Ask(Kind, const std::string&) override { return Answer::No; }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
+};
+
+// A shown chart holding `points` logged values (after its placeholder).
+struct ChartRig {
+    SilentPrompts prompts;
+    QWidget window;
+    TrendChart* chart;
+
+    explicit ChartRig(long long points) {
+        window.resize(760, 580);
+        chart = new TrendChart(prompts, &window);
+        for (long long i = 0; i < points; ++i) chart->AddValue(static_cast<double>(i % 8000 - 4000));
+        window.show();
+        QApplication::processEvents();
+    }
+};
+
+// One paging command at ten million points; First and Last alternate, as
+// do Next and Previous, so every call has pages to cross.
+void BM_FirstLastPage(benchmark::State& state) {
+    ChartRig rig(state.range(0));
+    TChartControl& view = rig.chart->ChartView();
+    for (auto _ : state) {
+        view.FirstPage();
+        view.LastPage();
+    }
+    state.SetItemsProcessed(2 * static_cast<long long>(state.iterations()));
+    state.counters["page_count"] = view.PageCount();
+}
+BENCHMARK(BM_FirstLastPage)->Arg(10'000'000)->Unit(benchmark::kMicrosecond);
+
+void BM_NextPreviousPage(benchmark::State& state) {
+    ChartRig rig(state.range(0));
+    TChartControl& view = rig.chart->ChartView();
+    view.FirstPage();
+    view.NextPage();
+    for (auto _ : state) {
+        view.NextPage();
+        view.PreviousPage();
+    }
+    state.SetItemsProcessed(2 * static_cast<long long>(state.iterations()));
+}
+BENCHMARK(BM_NextPreviousPage)->Arg(10'000'000)->Unit(benchmark::kMicrosecond);
+
+// Redrawing the chart on its newest page, offscreen, whatever the points
+// behind it.
+void BM_RepaintOnePage(benchmark::State& state) {
+    ChartRig rig(state.range(0));
+    QCustomPlot& plot = rig.chart->Chtshow();
+    for (auto _ : state) plot.replot(QCustomPlot::rpImmediateRefresh);
+    state.counters["replot_ms"] = plot.replotTime(false);
+}
+BENCHMARK(BM_RepaintOnePage)->Arg(1'000)->Arg(1'000'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
+
+// The same into a pixmap, as saving the chart draws it.
+void BM_PaintOnePageToPixmap(benchmark::State& state) {
+    ChartRig rig(state.range(0));
+    QCustomPlot& plot = rig.chart->Chtshow();
+    for (auto _ : state) benchmark::DoNotOptimize(plot.toPixmap(353, 356));
+}
+BENCHMARK(BM_PaintOnePageToPixmap)->Arg(1'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace corvel::bench
+
+int main(int argc, char** argv) { return corvel::bench::RunWithApplication(argc, argv); }
