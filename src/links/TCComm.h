@@ -4,9 +4,9 @@
 // and hands every burst of received bytes to OnReceiveData as soon as it
 // arrives, one chunk at a time, on the main thread.
 //
-// The component was first built around a reading thread that only waited
-// for the port's "character received" event and then had the main thread
-// read and deliver. Qt's QSerialPort already turns that event into
+// The classic shape of such a component is a reading thread that only
+// waits for the port's "character received" event and then has the main
+// thread read and deliver. Qt's QSerialPort already turns that event into
 // readyRead on the main thread's event loop, which gives the same things
 // the thread was there for: delivery on the main thread, a burst read as
 // soon as its first byte is seen, everything waiting read at once, and one
@@ -14,6 +14,10 @@
 // not get a second chunk until it returns). So there is no thread here, and
 // no read-interval timeout either: the reads never block, so there is
 // nothing for such a timeout to cut short.
+//
+// A device that disappears while open is let go at once (see the polled
+// driver); the component stays Connected, so Open raises " has been
+// opened!" until Close, after which Open finds the device again.
 //
 // What used to be process-wide (the port, the notification plumbing) is per
 // instance; the program has one.

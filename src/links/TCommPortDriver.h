@@ -14,11 +14,13 @@
 // writer, a real line relies on the flow control the user chose). Each poll
 // hands over everything buffered, as successive chunks.
 //
-// A device that disappears while open (a USB adapter pulled out: Qt reports
-// a resource error) is released at once, so that the system can give the
-// adapter its old node back when it returns, and the driver stays in its
-// connected state delivering nothing, like a port whose reads fail. The user
-// stops and starts the link to pick the device up again.
+// A device that disappears while open (a USB adapter pulled out: the kernel
+// hangs up the descriptor and Qt reports resource or read errors) is
+// released at once, so that nothing spins on the dead descriptor and the
+// system can give the adapter its old node back when it returns. The driver
+// stays in its connected state delivering nothing, like a port whose reads
+// fail, and Connect keeps returning true; the user stops and starts the
+// link (Disconnect, Connect) to pick the device up again.
 
 #include <QObject>
 #include <QSerialPort>
