@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -202,6 +203,35 @@ INSTANTIATE_TEST_SUITE_P(
                       PageSizeText{"99999999999", "'99999999999' is not a valid integer value", 100},
                       PageSizeText{"0", "'0' is not a valid page size", 100},
                       PageSizeText{"-4", "'-4' is not a valid page size", 100}));
+
+TEST(TrendChart, PageSizeEditTakesOnlyDigitsFromTheKeyboard) {
+    ChartRig rig;
+    QLineEdit& edit = rig.toolbar().Maxrecord();
+    edit.setFocus();
+    edit.end(false);
+    const auto type = [&](Qt::Key key, const QString& text) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+        QApplication::sendEvent(&edit, &press);
+    };
+    type(Qt::Key_A, "a");
+    type(Qt::Key_Minus, "-");
+    type(Qt::Key_Period, ".");
+    type(Qt::Key_Space, " ");
+    type(Qt::Key_5, "5");
+    EXPECT_EQ(edit.text(), "1005");
+    type(Qt::Key_Backspace, "\b");
+    type(Qt::Key_Backspace, "\b");
+    EXPECT_EQ(edit.text(), "10");
+    type(Qt::Key_Left, "");  // keys without a character move as usual
+    type(Qt::Key_7, "7");
+    EXPECT_EQ(edit.text(), "170");
+    EXPECT_EQ(rig.chart->MaxrecordText(), "170");
+    EXPECT_TRUE(rig.chart->Timer2().isActive());
+    // Pasted text is not filtered; the delayed conversion reports it.
+    edit.setText("12x");
+    rig.chart->Timer2Timer();
+    EXPECT_EQ(rig.prompts.Messages(), std::vector<std::string>{"'12x' is not a valid integer value"});
+}
 
 TEST(TrendChart, PagingButtonsShowThePageTheyReach) {
     ChartRig rig;
