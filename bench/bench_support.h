@@ -1,14 +1,12 @@
 #pragma once
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QApplication>
-
 #include <cstdio>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 namespace corvel::bench {
 

@@ -1,11 +1,10 @@
 // The trend chart at ten million points: paging through the view control
 // and repainting one page.
 
-#include <QApplication>
-
-#include <memory>
-
 #include <qcustomplot.h>
+
+#include <QApplication>
+#include <memory>
 
 #include "bench/bench_support.h"
 #include "chart/TrendChart.h"
@@ -17,7 +16,9 @@ class SilentPrompts final : public UserPrompts {
 public:
     void Message(Kind, const std::string&) override {}
     Answer Ask(Kind, const std::string&) override { return Answer::No; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override {
+        return {};
+    }
     std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
 };
 
@@ -84,4 +85,6 @@ BENCHMARK(BM_PaintOnePageToPixmap)->Arg(1'000)->Arg(10'000'000)->Unit(benchmark:
 }  // namespace
 }  // namespace corvel::bench
 
-int main(int argc, char** argv) { return corvel::bench::RunWithApplication(argc, argv); }
+int main(int argc, char** argv) {
+    return corvel::bench::RunWithApplication(argc, argv);
+}

@@ -3,7 +3,6 @@
 // keeps up while following ten million rows.
 
 #include <QApplication>
-
 #include <memory>
 
 #include "bench/bench_support.h"
@@ -19,7 +18,9 @@ class SilentPrompts final : public UserPrompts {
 public:
     void Message(Kind, const std::string&) override {}
     Answer Ask(Kind, const std::string&) override { return Answer::Yes; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override {
+        return {};
+    }
     std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
 };
 
@@ -49,8 +50,8 @@ struct Rig {
         window = std::make_unique<QWidget>();
         window->resize(760, 580);
         if (withChart) chart = new TrendChart(prompts, window.get());
-        log = std::make_unique<ReadingLog>(reading, mirror, chart ? static_cast<ReadingLogChart&>(*chart) : noChart,
-                                           prompts, clock);
+        log = std::make_unique<ReadingLog>(
+            reading, mirror, chart ? static_cast<ReadingLogChart&>(*chart) : noChart, prompts, clock);
         log->limitessClick();
         if (withGrid) {
             model = std::make_unique<LogTableModel>(*log);
@@ -89,7 +90,12 @@ void BM_INDataToTable(benchmark::State& state) {
     state.counters["rows"] = rig.log->RowCount();
     if (rig.log->RowCount() != state.iterations()) state.SkipWithError("a reading was not logged");
 }
-BENCHMARK(BM_INDataToTable)->ArgName("chart")->Arg(0)->Arg(1)->Iterations(2'000'000)->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_INDataToTable)
+    ->ArgName("chart")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(2'000'000)
+    ->Unit(benchmark::kNanosecond);
 
 // Resident memory per row: the log and the chart's points together, and
 // with the grid following as well (the events run every 10,000 rows, as a
@@ -138,11 +144,14 @@ void BM_GridFollowAppend(benchmark::State& state) {
         rig.grid->viewport()->repaint();
         rig.grid->verticalHeader()->viewport()->repaint();
     }
-    if (rig.grid->currentIndex().row() != rig.log->RowCount() - 1) state.SkipWithError("the grid fell behind");
+    if (rig.grid->currentIndex().row() != rig.log->RowCount() - 1)
+        state.SkipWithError("the grid fell behind");
 }
 BENCHMARK(BM_GridFollowAppend)->Arg(1'000)->Arg(10'000'000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace corvel::bench
 
-int main(int argc, char** argv) { return corvel::bench::RunWithApplication(argc, argv); }
+int main(int argc, char** argv) {
+    return corvel::bench::RunWithApplication(argc, argv);
+}

@@ -17,7 +17,9 @@ int TChartControl::PagesFor(int points, int pageSize) {
     return points / pageSize + (points % pageSize > 0 ? 1 : 0);
 }
 
-void TChartControl::RecountPages() { pageCount_ = PagesFor(chart_.PointCount(), pageSize_); }
+void TChartControl::RecountPages() {
+    pageCount_ = PagesFor(chart_.PointCount(), pageSize_);
+}
 
 long long TChartControl::Scroll(double d, long long times) {
     if (times <= 0 || !(d != 0)) return 0;

@@ -66,13 +66,15 @@ ChartToolbar::ChartToolbar(TrendChart& chart, QWidget* parent) : QWidget(parent)
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 2, 4, 2);
     row->setSpacing(2);
-    for (QWidget* w : std::initializer_list<QWidget*>{btFill_, maxrecord_, btSave_, btFirst_, btPrevious_, bt10_,
-                                                      btNext_, btLast_, tbFd_, tbSx_})
+    for (QWidget* w : std::initializer_list<QWidget*>{btFill_, maxrecord_, btSave_, btFirst_, btPrevious_,
+                                                      bt10_, btNext_, btLast_, tbFd_, tbSx_})
         row->addWidget(w);
     row->addStretch();
 
-    connect(btFill_, &QCheckBox::clicked, &chart_, [this](bool checked) { chart_.SetBtFillChecked(checked); });
-    connect(maxrecord_, &QLineEdit::textChanged, &chart_, [this](const QString& text) { chart_.MaxrecordChange(text); });
+    connect(btFill_, &QCheckBox::clicked, &chart_,
+            [this](bool checked) { chart_.SetBtFillChecked(checked); });
+    connect(maxrecord_, &QLineEdit::textChanged, &chart_,
+            [this](const QString& text) { chart_.MaxrecordChange(text); });
     connect(btSave_, &QToolButton::clicked, &chart_, [this] { chart_.BtSaveClick(); });
     connect(btFirst_, &QToolButton::clicked, &chart_, [this] { chart_.BtFirstClick(); });
     connect(btPrevious_, &QToolButton::clicked, &chart_, [this] { chart_.BTPreviousClick(); });

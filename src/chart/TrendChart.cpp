@@ -1,9 +1,9 @@
 #include "chart/TrendChart.h"
 
+#include <qcustomplot.h>
+
 #include <QImage>
 #include <QLinearGradient>
-
-#include <qcustomplot.h>
 
 #include "chart/ChartToolbar.h"
 #include "record/NumberText.h"
@@ -110,7 +110,9 @@ TrendChart::~TrendChart() {
     if (toolbar_ && !toolbar_->parent()) delete toolbar_.data();
 }
 
-ChartToolbar& TrendChart::Toolbar() { return *toolbar_; }
+ChartToolbar& TrendChart::Toolbar() {
+    return *toolbar_;
+}
 
 void TrendChart::SetUpLook() {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -175,13 +177,19 @@ void TrendChart::resizeEvent(QResizeEvent* event) {
     FitPlot();
 }
 
-void TrendChart::FitPlot() { plot_->setGeometry(contentsRect()); }
+void TrendChart::FitPlot() {
+    plot_->setGeometry(contentsRect());
+}
 
 // ---- what the reading log drives
 
-void TrendChart::AddValue(double value) { chartView_->AddValue(value); }
+void TrendChart::AddValue(double value) {
+    chartView_->AddValue(value);
+}
 
-int TrendChart::Page() const { return chartView_->Page(); }
+int TrendChart::Page() const {
+    return chartView_->Page();
+}
 
 void TrendChart::SetPageCaption(int page) {
     // Called for every logged row: only a new number costs a new text.
@@ -191,9 +199,13 @@ void TrendChart::SetPageCaption(int page) {
     emit pageCaptionChanged(bt10_);
 }
 
-void TrendChart::RefreshPageCaption() { SetPageCaption(chartView_->Page()); }
+void TrendChart::RefreshPageCaption() {
+    SetPageCaption(chartView_->Page());
+}
 
-void TrendChart::ClearView() { chartView_->Clear(); }
+void TrendChart::ClearView() {
+    chartView_->Clear();
+}
 
 void TrendChart::BtNewClick() {
     target_->SetPlaceholder();
@@ -249,7 +261,9 @@ void TrendChart::FillClick() {
     }
 }
 
-void TrendChart::ComboBox1Change() { ShowSeries(comboIndex_); }
+void TrendChart::ComboBox1Change() {
+    ShowSeries(comboIndex_);
+}
 
 // ---- paging
 

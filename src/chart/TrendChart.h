@@ -5,7 +5,6 @@
 #include <QRect>
 #include <QSharedPointer>
 #include <QTimer>
-
 #include <memory>
 #include <string>
 

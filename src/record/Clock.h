@@ -2,7 +2,6 @@
 
 #include <QLocale>
 #include <QTime>
-
 #include <algorithm>
 #include <chrono>
 #include <ctime>
@@ -27,7 +26,8 @@ public:
         const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
         if (now != second_ || !time_.isValid()) {
             std::tm local{};
-            if (localtime_r(&now, &local)) time_ = QTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59));
+            if (localtime_r(&now, &local))
+                time_ = QTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59));
             second_ = now;
         }
         return time_;

@@ -15,9 +15,13 @@ RowIndicatorHeader::RowIndicatorHeader(QWidget* parent) : QHeaderView(Qt::Vertic
     setFixedWidth(kWidth);
 }
 
-QSize RowIndicatorHeader::sectionSizeFromContents(int) const { return {kWidth, defaultSectionSize()}; }
+QSize RowIndicatorHeader::sectionSizeFromContents(int) const {
+    return {kWidth, defaultSectionSize()};
+}
 
-QSize RowIndicatorHeader::sizeHint() const { return {kWidth, QHeaderView::sizeHint().height()}; }
+QSize RowIndicatorHeader::sizeHint() const {
+    return {kWidth, QHeaderView::sizeHint().height()};
+}
 
 void RowIndicatorHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
     painter->save();

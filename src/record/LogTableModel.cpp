@@ -7,7 +7,9 @@ LogTableModel::LogTableModel(ReadingLog& log, QObject* parent)
     log_.AddObserver(this);
 }
 
-LogTableModel::~LogTableModel() { log_.RemoveObserver(this); }
+LogTableModel::~LogTableModel() {
+    log_.RemoveObserver(this);
+}
 
 int LogTableModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : shownRows_;
@@ -19,10 +21,10 @@ int LogTableModel::columnCount(const QModelIndex& parent) const {
 
 Qt::Alignment LogTableModel::ColumnAlignment(int column) {
     switch (column) {
-    case ReadingLogStore::Time: return Qt::AlignHCenter | Qt::AlignVCenter;
-    case ReadingLogStore::Value:
-    case ReadingLogStore::Unit: return Qt::AlignRight | Qt::AlignVCenter;
-    default: return Qt::AlignLeft | Qt::AlignVCenter;
+        case ReadingLogStore::Time: return Qt::AlignHCenter | Qt::AlignVCenter;
+        case ReadingLogStore::Value:
+        case ReadingLogStore::Unit: return Qt::AlignRight | Qt::AlignVCenter;
+        default: return Qt::AlignLeft | Qt::AlignVCenter;
     }
 }
 
@@ -40,15 +42,12 @@ std::optional<QFont> LogTableModel::ColumnFont(int column) {
 QVariant LogTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= shownRows_ || index.row() >= log_.RowCount()) return {};
     switch (role) {
-    case Qt::DisplayRole:
-        return QString::fromStdString(log_.Text(index.row(), index.column()));
-    case Qt::TextAlignmentRole:
-        return QVariant::fromValue(ColumnAlignment(index.column()));
-    case Qt::FontRole:
-        if (const auto font = ColumnFont(index.column())) return *font;
-        return {};
-    default:
-        return {};
+        case Qt::DisplayRole: return QString::fromStdString(log_.Text(index.row(), index.column()));
+        case Qt::TextAlignmentRole: return QVariant::fromValue(ColumnAlignment(index.column()));
+        case Qt::FontRole:
+            if (const auto font = ColumnFont(index.column())) return *font;
+            return {};
+        default: return {};
     }
 }
 
@@ -82,7 +81,9 @@ void LogTableModel::RowsAppended() {
     emit rowsAppended(first, last);
 }
 
-void LogTableModel::AboutToBeEmptied() { beginResetModel(); }
+void LogTableModel::AboutToBeEmptied() {
+    beginResetModel();
+}
 
 void LogTableModel::Emptied() {
     shownRows_ = 0;

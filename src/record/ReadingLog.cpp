@@ -21,24 +21,24 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 
 int ReadingLog::LimitOf(LimitEntry entry) {
     switch (entry) {
-    case LimitEntry::N1000: return 1000;
-    case LimitEntry::N5000: return 5000;
-    case LimitEntry::N10000: return 10000;
-    case LimitEntry::N50000: return 50000;
-    case LimitEntry::N100000: return 100000;
-    case LimitEntry::Limitless: return 10000000;
+        case LimitEntry::N1000: return 1000;
+        case LimitEntry::N5000: return 5000;
+        case LimitEntry::N10000: return 10000;
+        case LimitEntry::N50000: return 50000;
+        case LimitEntry::N100000: return 100000;
+        case LimitEntry::Limitless: return 10000000;
     }
     return 10000;
 }
 
 std::string_view ReadingLog::LimitCaption(LimitEntry entry) {
     switch (entry) {
-    case LimitEntry::N1000: return "1000";
-    case LimitEntry::N5000: return "5000";
-    case LimitEntry::N10000: return "10000";
-    case LimitEntry::N50000: return "50000";
-    case LimitEntry::N100000: return "100000";
-    case LimitEntry::Limitless: return "limitless";
+        case LimitEntry::N1000: return "1000";
+        case LimitEntry::N5000: return "5000";
+        case LimitEntry::N10000: return "10000";
+        case LimitEntry::N50000: return "50000";
+        case LimitEntry::N100000: return "100000";
+        case LimitEntry::Limitless: return "limitless";
     }
     return {};
 }
@@ -71,8 +71,8 @@ int ReadingLog::FieldIndex(std::string_view name) {
     return -1;
 }
 
-void ReadingLog::AppendRow(int no, std::string_view time, std::string_view value,
-                           std::string_view unit, std::string_view value2, std::string_view unit2) {
+void ReadingLog::AppendRow(int no, std::string_view time, std::string_view value, std::string_view unit,
+                           std::string_view value2, std::string_view unit2) {
     BeforeAppend(rows_.RowCount());
     rows_.Append(no, time, value, unit, value2, unit2);
     AfterAppend();
@@ -184,8 +184,9 @@ void ReadingLog::INDataToTable() {
 
     // The bar takes the value's size, cut toward zero; it clamps the rest.
     const double size = std::fabs(reading_.MeasuredValue);
-    mirror_.setBar(std::isnan(size) ? 0 : size >= 1e18 ? static_cast<long long>(1e18)
-                                                       : static_cast<long long>(size));
+    mirror_.setBar(std::isnan(size) ? 0
+                   : size >= 1e18   ? static_cast<long long>(1e18)
+                                    : static_cast<long long>(size));
 
     chart_.AddValue(reading_.MeasuredValue);
     chart_.SetPageCaption(chart_.Page());

@@ -46,9 +46,8 @@ public:
         virtual void ControlsChanged() {}
     };
 
-    ReadingLog(const Reading& reading, LcdMirror& mirror, ReadingLogChart& chart,
-               UserPrompts& prompts, const Clock& clock,
-               std::string timeSeparator = SystemTimeSeparator());
+    ReadingLog(const Reading& reading, LcdMirror& mirror, ReadingLogChart& chart, UserPrompts& prompts,
+               const Clock& clock, std::string timeSeparator = SystemTimeSeparator());
     ReadingLog(const ReadingLog&) = delete;
     ReadingLog& operator=(const ReadingLog&) = delete;
 

@@ -6,8 +6,7 @@
 
 namespace corvel {
 
-ReadingLogStore::ReadingLogStore(std::string timeSeparator)
-    : timeSeparator_(std::move(timeSeparator)) {}
+ReadingLogStore::ReadingLogStore(std::string timeSeparator) : timeSeparator_(std::move(timeSeparator)) {}
 
 std::string_view ReadingLogStore::Cut(std::string_view text, int width) {
     const auto continuation = [&](std::size_t i) {
@@ -17,8 +16,10 @@ std::string_view ReadingLogStore::Cut(std::string_view text, int width) {
     for (int characters = 0; i < text.size(); ++characters) {
         if (characters == width) return text.substr(0, i);
         const auto lead = static_cast<unsigned char>(text[i++]);
-        const int tail = lead >= 0xF0 && lead <= 0xF7 ? 3 : lead >= 0xE0 && lead <= 0xEF ? 2
-                       : lead >= 0xC0 && lead <= 0xDF ? 1 : 0;
+        const int tail = lead >= 0xF0 && lead <= 0xF7   ? 3
+                         : lead >= 0xE0 && lead <= 0xEF ? 2
+                         : lead >= 0xC0 && lead <= 0xDF ? 1
+                                                        : 0;
         for (int k = 0; k < tail && continuation(i); ++k) ++i;
     }
     return text;
@@ -77,9 +78,8 @@ void ReadingLogStore::Append(int no, int secondOfDay, std::string_view value, st
     PutShort(row.value2, Cut(value2));
 }
 
-void ReadingLogStore::Append(int no, std::string_view time, std::string_view value,
-                             std::string_view unit, std::string_view value2,
-                             std::string_view unit2) {
+void ReadingLogStore::Append(int no, std::string_view time, std::string_view value, std::string_view unit,
+                             std::string_view value2, std::string_view unit2) {
     time = Cut(time);
     if (const auto second = ParseTime(time)) {
         Append(no, *second, value, unit, value2, unit2);
@@ -136,13 +136,13 @@ std::string ReadingLogStore::FormatTime(int secondOfDay) const {
 void ReadingLogStore::AppendText(int row, int field, std::string& out) const {
     const Row& r = At(row);
     switch (field) {
-    case No: out += std::to_string(r.no); break;
-    case Time: AppendTime(r.time, out); break;
-    case Value: out += GetShort(r.value); break;
-    case Unit: out += pool_.Get(r.unit); break;
-    case Value2: out += GetShort(r.value2); break;
-    case Unit2: out += pool_.Get(r.unit2); break;
-    default: break;
+        case No: out += std::to_string(r.no); break;
+        case Time: AppendTime(r.time, out); break;
+        case Value: out += GetShort(r.value); break;
+        case Unit: out += pool_.Get(r.unit); break;
+        case Value2: out += GetShort(r.value2); break;
+        case Unit2: out += pool_.Get(r.unit2); break;
+        default: break;
     }
 }
 

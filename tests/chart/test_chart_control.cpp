@@ -253,22 +253,24 @@ TEST(ChartControl, CountedMovesEqualSingleMovesOverRandomUse) {
             const unsigned pick = random() % 10;
             trail << pick << ' ';
             switch (pick) {
-            case 0: case 1: case 2: {
-                const int n = static_cast<int>(random() % 30);
-                for (int i = 0; i < n; ++i) view.AddValue(i), model.AddValue(i);
-                break;
-            }
-            case 3: view.FirstPage(), model.FirstPage(); break;
-            case 4: view.PreviousPage(), model.PreviousPage(); break;
-            case 5: view.NextPage(), model.NextPage(); break;
-            case 6: view.LastPage(), model.LastPage(); break;
-            case 7: {
-                const int n = static_cast<int>(random() % 15) - 1;
-                view.SetPageSize(n), model.SetPageSize(n);
-                break;
-            }
-            case 8: view.Clear(), model.Clear(); break;
-            case 9: a.drawn = b.drawn = !a.drawn; break;
+                case 0:
+                case 1:
+                case 2: {
+                    const int n = static_cast<int>(random() % 30);
+                    for (int i = 0; i < n; ++i) view.AddValue(i), model.AddValue(i);
+                    break;
+                }
+                case 3: view.FirstPage(), model.FirstPage(); break;
+                case 4: view.PreviousPage(), model.PreviousPage(); break;
+                case 5: view.NextPage(), model.NextPage(); break;
+                case 6: view.LastPage(), model.LastPage(); break;
+                case 7: {
+                    const int n = static_cast<int>(random() % 15) - 1;
+                    view.SetPageSize(n), model.SetPageSize(n);
+                    break;
+                }
+                case 8: view.Clear(), model.Clear(); break;
+                case 9: a.drawn = b.drawn = !a.drawn; break;
             }
             ASSERT_EQ(a.min, b.min) << trail.str();
             ASSERT_EQ(a.max, b.max) << trail.str();

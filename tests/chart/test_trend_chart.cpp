@@ -2,6 +2,7 @@
 // delayed page size, enlarge and restore, the bitmap, and the log feeding it.
 
 #include <gtest/gtest.h>
+#include <qcustomplot.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,8 +14,6 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QToolButton>
-
-#include <qcustomplot.h>
 
 #include "chart/ChartToolbar.h"
 #include "chart/TrendChart.h"
@@ -106,21 +105,34 @@ struct FillStep {
 };
 
 void Apply(TrendChart& c, const std::string& action) {
-    if (action == "uncheck") c.SetBtFillChecked(false);
-    else if (action == "check") c.SetBtFillChecked(true);
-    else if (action == "menu") c.FillClick();
-    else if (action == "repeat") c.btFillClick();  // the Repeat box's click is bound here
-    else if (action == "show0") c.ShowSeries(0);
-    else if (action == "show1") c.ShowSeries(1);
-    else if (action == "show9") c.ShowSeries(9);
-    else if (action == "combo1") c.SetComboBox1ItemIndex(1), c.ComboBox1Change();
-    else if (action == "new") c.BtNewClick();
-    else FAIL() << action;
+    if (action == "uncheck")
+        c.SetBtFillChecked(false);
+    else if (action == "check")
+        c.SetBtFillChecked(true);
+    else if (action == "menu")
+        c.FillClick();
+    else if (action == "repeat")
+        c.btFillClick();  // the Repeat box's click is bound here
+    else if (action == "show0")
+        c.ShowSeries(0);
+    else if (action == "show1")
+        c.ShowSeries(1);
+    else if (action == "show9")
+        c.ShowSeries(9);
+    else if (action == "combo1")
+        c.SetComboBox1ItemIndex(1), c.ComboBox1Change();
+    else if (action == "new")
+        c.BtNewClick();
+    else
+        FAIL() << action;
 }
 
 TEST(TrendChart, FillControlsToggleTheDrawnSeries) {
     const std::vector<std::vector<FillStep>> sequences = {
-        {{"uncheck", false, false, 1}, {"menu", true, true, 0}, {"menu", false, false, 1}, {"menu", true, true, 0}},
+        {{"uncheck", false, false, 1},
+         {"menu", true, true, 0},
+         {"menu", false, false, 1},
+         {"menu", true, true, 0}},
         {{"menu", false, false, 1}, {"check", true, true, 0}},
         {{"repeat", true, true, 0}, {"uncheck", false, false, 1}, {"repeat", false, false, 1}},
         // The decoder's choice of series stands until the fill state is applied again.

@@ -44,7 +44,8 @@ TEST_P(GridColumns, HaveTheirTitleWidthAlignmentAndFont) {
     const QModelIndex cell = rig.model.index(0, c.column);
     EXPECT_EQ(rig.model.headerData(c.column, Qt::Horizontal).toString(), c.title);
     EXPECT_EQ(rig.grid.columnWidth(c.column), c.width);
-    EXPECT_EQ(cell.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask, c.alignment);
+    EXPECT_EQ(cell.data(Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignHorizontal_Mask,
+              c.alignment);
     const QVariant font = cell.data(Qt::FontRole);
     if (*c.fontFamily) {
         ASSERT_TRUE(font.isValid());
@@ -155,7 +156,8 @@ TEST(LogGrid, WheelStopsAtTheFirstRow) {
     rig.Rows(3);
     rig.grid.setCurrentIndex(rig.model.index(0, 0));
     const QPointF at(50, 50);
-    QWheelEvent wheel(at, at, QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(at, at, QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                      false);
     QApplication::sendEvent(rig.grid.viewport(), &wheel);
     EXPECT_EQ(rig.grid.currentIndex().row(), 0);
 }

@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QTemporaryDir>
-
 #include <fstream>
 #include <sstream>
 
@@ -122,9 +121,10 @@ TEST_P(TextTableField, LosesBlanksAtBothEndsAndNeverComesOutEmpty) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Fields, TextTableField,
-                         ::testing::Values(FieldCase{"1.23", "1.23"}, FieldCase{"", "NULL"}, FieldCase{"   ", "NULL"},
-                                           FieldCase{" a ", "a"}, FieldCase{"a b", "a b"},
-                                           FieldCase{"\t\x01x\x1f ", "x"}, FieldCase{std::string("\0", 1), "NULL"},
+                         ::testing::Values(FieldCase{"1.23", "1.23"}, FieldCase{"", "NULL"},
+                                           FieldCase{"   ", "NULL"}, FieldCase{" a ", "a"},
+                                           FieldCase{"a b", "a b"}, FieldCase{"\t\x01x\x1f ", "x"},
+                                           FieldCase{std::string("\0", 1), "NULL"},
                                            FieldCase{"\x7fx", "\x7fx"}, FieldCase{"NULL", "NULL"}));
 
 std::string Written(const Store& store) {
