@@ -162,15 +162,18 @@ void ReadingLog::INDataToTable() {
                          lastRowKey_.compare(0, value.size(), value) == 0 &&
                          lastRowKey_.compare(value.size(), unit.size(), unit) == 0;
     if (!repeatSet_ && sameKey) return;
-    if (!sameKey) {
-        lastRowKey_.assign(value);
-        lastRowKey_.append(unit);
-    }
 
+    // An interval text that is no integer stops the reading before anything
+    // changes, the key included: a reading that was not logged must not
+    // hold back the next one like it.
     const auto interval = IntervalFromText();
     if (!interval) {
         prompts_.Message(UserPrompts::Kind::Error, NotAnIntegerMessage(recordSITime_));
         return;
+    }
+    if (!sameKey) {
+        lastRowKey_.assign(value);
+        lastRowKey_.append(unit);
     }
     sampleCountdown_ = *interval;
     ++recordCount_;
