@@ -10,7 +10,7 @@ corvel_install_missing
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DCORVEL_BUILD_TESTS=OFF -DCORVEL_BUILD_BENCH=OFF >/dev/null
 cmake --build build/release -j2 --target corvel corvel-meter-sim corvel-decode
 
-program=build/release/src/shell/corvel
+program=build/release/bin/corvel
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   exec "$program" --demo "$@"
 fi

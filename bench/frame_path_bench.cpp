@@ -48,7 +48,7 @@ BENCHMARK(BM_OakFrameCorePath);
 
 void BM_OakFrameWithWindowMirror(benchmark::State& state) {
     Quiet q;
-    corvel::TFCOMM window({q, q, ".", true});
+    corvel::TFCOMM window(corvel::WindowPlatform(q, q, ".", true));
     const auto f = frames();
     std::size_t i = 0;
     for (auto _ : state) {

@@ -1,27 +1,53 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QRect>
+#include <QTimer>
 #include <cstdint>
 #include <memory>
 
+#include "links/PortMap.h"
+#include "record/Clock.h"
+#include "shell/ConnectionControl.h"
+#include "shell/InstrumentProfile.h"
 #include "shell/MeterCore.h"
 
-class QLabel;
-class QProgressBar;
+class QAction;
+class QCheckBox;
 class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
 
 namespace corvel {
 
 class LcdPanel;
 class LimitPanel;
+class LogControlsObserver;
+class LogGrid;
+class LogTableModel;
+class ReadingLog;
+class TCComm;
+class TCommPortDriver;
+class TrendChart;
 
 // What the window needs from the machine it runs on: message boxes and
-// dialogs, the beep, the decimal separator and the host's bitness.
+// dialogs, the beep, the clock, the decimal separator, the host's bitness,
+// where the COM names lead, and the profile the program was built with.
 struct WindowPlatform {
+    WindowPlatform(UserPrompts& p, Beeper& b, std::string separator = ".", bool is64 = false)
+        : prompts(p), beeper(b), decimalSeparator(std::move(separator)), host64(is64) {}
     UserPrompts& prompts;
     Beeper& beeper;
     std::string decimalSeparator;
     bool host64 = false;
+    PortMap ports;
+    std::set<ProfileSwitch> profile = BuiltInProfileSwitches();
+    const Clock* clock = nullptr;  // the system clock when none is given
 };
 
 // The program's one window. Every handler of the program is a method of it
@@ -33,44 +59,151 @@ public:
     explicit TFCOMM(WindowPlatform platform, QWidget* parent = nullptr);
     ~TFCOMM() override;
 
-    // Frame handlers: byte chunks from the links.
-    void HOakRData(void* sender, const std::uint8_t* data, std::int32_t size);
-    void HBirchRData(void* sender, const std::uint8_t* data, std::int32_t size);
+    // ---- frame handlers: byte chunks from the links
+    void HOakRData(QObject* sender, const std::uint8_t* data, std::int32_t size);
+    void HBirchRData(QObject* sender, const std::uint8_t* data, std::int32_t size);
     void CComm1ReceiveData(const std::uint8_t* buffer, std::uint32_t length);
     void HidDataToFrame(void* device, std::uint8_t reportId, const std::uint8_t* data, std::uint16_t size);
 
-    // Decoders of the frame left in the core's CurrentFrame.
+    // ---- decoders of the frame left in CurrentFrame
     void LcdDisplayOak();
     void LcdDisplayPine();
     void LcdDisplayBirch();
 
+    // ---- connection control
+    void BTCon1Click();
+    void BtDiscon1Click();
+    void COMConClick();
+    void COM21Click();
+    void COM31Click();
+    void COM41Click();
+    void COM11Click();
+    void USBConClick();
+    void ConTimerTimer();
+
+    // ---- log and chart commands
+    void INDataToTable() override;
+    void ShowSeries(int index) override;
+    void TrecordTimer();
+    void RecordNewClick();
+    void btFillClick();
+    void FillClick();
+    void BtFirstClick();
+    void BTPreviousClick();
+    void BtNextClick();
+    void BTlastClick();
+    void BtNewClick();
+    void BtSaveClick();
+    void TbFdClick();
+
+    // ---- window commands
+    void BitBtn1Click();  // Quit, with a question
+    void BtExit1Click();  // Exit, without one
+    void KdFdClick();     // image panel enlarge / restore
+
+    // ---- parts, for the program entry, tests and benchmarks
     MeterCore& Core() { return core_; }
+    ReadingLog& Log() { return *log_; }
+    TrendChart& Chart() { return *chart_; }
+    TCommPortDriver& COMM2() { return *comm2_; }
+    TCComm& CComm1() { return *ccomm1_; }
+    ConnectionControl& Connection() { return *connection_; }
+    const InstrumentProfile& Profile() const { return profile_; }
+
+    QWidget* clientArea() const { return client_; }
     LcdPanel* lcdPanel() const { return lcdPanel_; }
     LimitPanel* limitPanel() const { return limitPanel_; }
+    LogGrid* DBGrid1() const { return grid_; }
     QProgressBar* PBar2() const { return bar_; }
     QFrame* oltext() const { return olText_; }
-    QWidget* clientArea() const { return client_; }
+    QFrame* KD() const { return kd_; }
+    QLabel* KD1() const { return kd1_; }
+    QLabel* CONok() const { return conOk_; }
+    QLabel* CONokN() const { return conOkN_; }
+    QAction* START1() const { return start1_; }
+    QAction* STOP1() const { return stop1_; }
+    QAction* FillAction() const { return fill_; }
+    QAction* LimitAction(int entry) const { return limitActions_[entry]; }
+    QToolButton* USBCon() const { return usbCon_; }
+    QToolButton* COMCon() const { return comCon_; }
+    QPushButton* BitBtn1() const { return quit_; }
+    QCheckBox* RepeatSet() const { return repeatSet_; }
+    QCheckBox* RecordSI() const { return recordSI_; }
+    QLineEdit* RecordSITime() const { return recordSITime_; }
+    QLabel* BtCOM(int i) const { return btCom_[i]; }
+    QLabel* BTCon() const { return btCon_; }
+    QLabel* BtDiscon() const { return btDiscon_; }
+    QLineEdit* Setmax() const { return setmax_; }
+    QLineEdit* SetMin() const { return setmin_; }
+    QLabel* MinText() const { return minText_; }
+    QLabel* MaxText() const { return maxText_; }
+    QTimer& ConTimer() { return conTimer_; }
+    QTimer& Trecord() { return trecord_; }
 
     static constexpr int kClientWidth = 754;
     static constexpr int kClientHeight = 557;
 
+signals:
+    // The program ends: Quit answered Yes, or Exit.
+    void terminateRequested();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void FormCreate();
+    void buildTopRow();
+    void buildLogToolbar();
+    void buildMenus();
+    void buildOutOfReach();
+    void wireLinks();
     // Shows the mirror, the limit panel and the bar as the core holds them.
     void renderMirror();
-
-    // Until the log and the chart are in, readings stop here.
-    void INDataToTable() override {}
-    void ShowSeries(int) override {}
-    bool BtFillChecked() const override { return true; }
+    void renderConnection();
+    void renderLogControls();
+    bool BtFillChecked() const override;
+    void KDResize();
 
     WindowPlatform platform_;
+    std::unique_ptr<Clock> ownClock_;
     MeterCore core_;
+    InstrumentProfile profile_;
+
     QWidget* client_ = nullptr;
     LcdPanel* lcdPanel_ = nullptr;
     LimitPanel* limitPanel_ = nullptr;
     QProgressBar* bar_ = nullptr;
+    TrendChart* chart_ = nullptr;
+    std::unique_ptr<ReadingLog> log_;
+    std::unique_ptr<LogTableModel> logModel_;
+    std::unique_ptr<LogControlsObserver> logObserver_;
+    LogGrid* grid_ = nullptr;
+
+    TCommPortDriver* comm2_ = nullptr;
+    TCComm* ccomm1_ = nullptr;
+    std::unique_ptr<ConnectionControl> connection_;
+    QTimer conTimer_;
+    QTimer trecord_;
+
+    // top row and log toolbar
+    QToolButton* usbCon_ = nullptr;
+    QPushButton* quit_ = nullptr;
+    QCheckBox* repeatSet_ = nullptr;
+    QCheckBox* recordSI_ = nullptr;
+    QLineEdit* recordSITime_ = nullptr;
+
+    // menus
+    QAction* start1_ = nullptr;
+    QAction* stop1_ = nullptr;
+    QAction* fill_ = nullptr;
+    QAction* limitActions_[6] = {};
+
+    // out of the user's reach
     QFrame* kd_ = nullptr;
+    QLabel* kd1_ = nullptr;
+    QLabel* kdFd_ = nullptr;
+    QLabel* kdSx_ = nullptr;
+    QRect kdSavedBounds_;
     QFrame* olText_ = nullptr;
     QLabel* conOk_ = nullptr;
     QLabel* conOkN_ = nullptr;
@@ -79,6 +212,18 @@ private:
     QLabel* maxText_ = nullptr;
     QLabel* minTextU_ = nullptr;
     QLabel* maxTextU_ = nullptr;
+    QLabel* btCon_ = nullptr;
+    QLabel* btDiscon_ = nullptr;
+    QLabel* btExit_ = nullptr;
+    QLabel* btCom_[4] = {};
+    QToolButton* comCon_ = nullptr;
+    QToolButton* readBtn_ = nullptr;
+    QLineEdit* setmax_ = nullptr;
+    QLineEdit* setmin_ = nullptr;
+    QCheckBox* setMaxB_ = nullptr;
+    QCheckBox* setMinB_ = nullptr;
+    QListWidget* devListBox_ = nullptr;
+    QListWidget* historyListBox_ = nullptr;
 };
 
 }  // namespace corvel

@@ -24,7 +24,7 @@ struct CountingBeeper : Beeper {
 struct Window {
     test::ScriptedPrompts prompts;
     CountingBeeper beeper;
-    TFCOMM w{{prompts, beeper, ".", false}};
+    TFCOMM w{WindowPlatform(prompts, beeper, ".", false)};
     void oak(const FrameBuilder& f) {
         const auto bytes = f.oakBytes();
         w.HOakRData(nullptr, bytes.data(), static_cast<std::int32_t>(bytes.size()));

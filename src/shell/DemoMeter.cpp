@@ -1,0 +1,56 @@
+#include "shell/DemoMeter.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace corvel {
+
+DemoMeter::~DemoMeter() {
+    if (process_.state() == QProcess::NotRunning) return;
+    process_.terminate();  // lets it remove its terminal cleanly
+    if (!process_.waitForFinished(2000)) {
+        process_.kill();
+        process_.waitForFinished(1000);
+    }
+}
+
+QString DemoMeter::FindSimulator() {
+    const QString name = QStringLiteral("corvel-meter-sim");
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    if (QFileInfo(beside).isExecutable()) return beside;
+    return QStandardPaths::findExecutable(name);
+}
+
+bool DemoMeter::Start(const QString& program, QString* error) {
+    if (program.isEmpty()) {
+        *error = QStringLiteral("the meter simulator corvel-meter-sim was not found beside the program or on PATH");
+        return false;
+    }
+    process_.setProgram(program);
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start();
+    if (!process_.waitForStarted(5000)) {
+        *error = QStringLiteral("could not start %1: %2").arg(program, process_.errorString());
+        return false;
+    }
+    // Its first line is the terminal it streams on.
+    while (!process_.canReadLine()) {
+        if (!process_.waitForReadyRead(5000)) {
+            *error = QStringLiteral("%1 did not name its terminal").arg(program);
+            return false;
+        }
+    }
+    device_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    if (device_.isEmpty()) {
+        *error = QStringLiteral("%1 named no terminal").arg(program);
+        return false;
+    }
+    // Its later output is of no interest, but it must not fill the pipe.
+    QObject::connect(&process_, &QProcess::readyReadStandardOutput, &process_,
+                     [this] { process_.readAllStandardOutput(); });
+    return true;
+}
+
+}  // namespace corvel
