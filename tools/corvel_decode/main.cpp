@@ -5,13 +5,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include <chrono>
+
 #include "DecodeReport.h"
+#include "chart/HeadlessChart.h"
 #include "decode/RangeClass.h"
+#include "record/Clock.h"
+#include "record/ReadingLog.h"
+#include "record/TextTable.h"
 #include "shell/HostInfo.h"
 #include "shell/MeterCore.h"
 
@@ -20,10 +25,13 @@ namespace {
 constexpr const char* kUsage =
     "usage: corvel-decode --handler oak|birch|pine|hid [--input FILE]\n"
     "                     [--decimal-separator SEP] [--high TEXT] [--low TEXT]\n"
-    "                     [--range-class 4|6|34]\n"
+    "                     [--range-class 4|6|34] [--log FILE] [--repeat on|off]\n"
+    "                     [--sampling-interval N] [--record-limit N|limitless] [--quiet]\n"
     "Feeds a recorded meter stream through the frame handlers and decoders and\n"
     "prints one JSON object per decoder run. oak, birch and pine read raw bytes;\n"
-    "hid reads one input report per line as hexadecimal byte pairs.\n";
+    "hid reads one input report per line as hexadecimal byte pairs. With --log\n"
+    "the readings go through the program's reading log, written to FILE as a\n"
+    "text table when the input ends.\n";
 
 // Messages of the core go to stderr; nothing here asks questions.
 class StderrPrompts : public corvel::UserPrompts {
@@ -39,12 +47,21 @@ public:
     void Beep() override {}
 };
 
-// Until the log exists the tool keeps no rows.
-class NoRecorder : public corvel::ReadingRecorder {
+// The program's log and chart view control, the chart's data kept but not
+// drawn.
+class LogRecorder : public corvel::ReadingRecorder {
 public:
-    void INDataToTable() override {}
-    void ShowSeries(int) override {}
-    bool BtFillChecked() const override { return true; }
+    void Attach(corvel::ReadingLog* log) { log_ = log; }
+    corvel::HeadlessChart& Chart() { return chart_; }
+    void INDataToTable() override {
+        if (log_) log_->INDataToTable();
+    }
+    void ShowSeries(int index) override { chart_.ShowSeries(index); }
+    bool BtFillChecked() const override { return chart_.BtFillChecked(); }
+
+private:
+    corvel::HeadlessChart chart_;
+    corvel::ReadingLog* log_ = nullptr;
 };
 
 struct Options {
@@ -55,7 +72,22 @@ struct Options {
     std::string high = "6000";
     std::string low = "-6000";
     std::string rangeClass = "4";
+    std::string log;
+    bool repeat = true;
+    std::string samplingInterval;  // empty: Sampling Interval unchecked
+    std::string recordLimit;
+    bool quiet = false;
 };
+
+std::optional<corvel::ReadingLog::LimitEntry> limitEntryFor(const std::string& text) {
+    for (int i = 0; i < corvel::ReadingLog::kLimitEntryCount; ++i) {
+        const auto entry = static_cast<corvel::ReadingLog::LimitEntry>(i);
+        if (text == corvel::ReadingLog::LimitCaption(entry) ||
+            text == std::to_string(corvel::ReadingLog::LimitOf(entry)))
+            return entry;
+    }
+    return std::nullopt;
+}
 
 bool parse(int argc, char** argv, Options& o) {
     for (int i = 1; i < argc; ++i) {
@@ -84,6 +116,33 @@ bool parse(int argc, char** argv, Options& o) {
             if (!value(o.low)) return false;
         } else if (arg == "--range-class") {
             if (!value(o.rangeClass)) return false;
+        } else if (arg == "--log") {
+            if (!value(o.log)) return false;
+        } else if (arg == "--repeat") {
+            std::string v;
+            if (!value(v)) return false;
+            if (v != "on" && v != "off") {
+                std::fprintf(stderr, "corvel-decode: --repeat must be on or off\n");
+                return false;
+            }
+            o.repeat = v == "on";
+        } else if (arg == "--sampling-interval") {
+            if (!value(o.samplingInterval)) return false;
+            const auto n = corvel::ReadInt32(o.samplingInterval);
+            if (!n || *n < 0) {
+                std::fprintf(stderr, "corvel-decode: --sampling-interval takes a number of seconds\n");
+                return false;
+            }
+        } else if (arg == "--record-limit") {
+            if (!value(o.recordLimit)) return false;
+            if (!limitEntryFor(o.recordLimit)) {
+                std::fprintf(stderr,
+                             "corvel-decode: --record-limit is one of the Record menu's limits: 1000, 5000, "
+                             "10000, 50000, 100000, limitless\n");
+                return false;
+            }
+        } else if (arg == "--quiet") {
+            o.quiet = true;
         } else {
             std::fprintf(stderr, "corvel-decode: unknown option %s\n", arg.c_str());
             return false;
@@ -147,13 +206,32 @@ int main(int argc, char** argv) {
 
     StderrPrompts prompts;
     SilentBeeper beeper;
-    NoRecorder recorder;
+    LogRecorder recorder;
     corvel::MeterCore core(recorder, beeper, prompts);
+    corvel::SystemClock clock;
+    corvel::ReadingLog log(core.CurrentReading(), core.Mirror(), recorder.Chart(), prompts, clock);
+    recorder.Attach(&log);
+    log.SetRepeatSetChecked(o.repeat);
+    if (!o.samplingInterval.empty()) {
+        log.SetRecordSIChecked(true);
+        log.RecordSITimeChange(o.samplingInterval);
+    }
+    if (!o.recordLimit.empty()) log.SetLimit(*limitEntryFor(o.recordLimit));
+    // The sampling countdown runs on the real clock, one tick a second,
+    // however the input arrives.
+    const auto started = std::chrono::steady_clock::now();
+    long ticks = 0;
+    auto tick = [&] {
+        const auto seconds =
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count();
+        for (; ticks < seconds; ++ticks) log.TrecordTimer();
+    };
     core.SetRange(corvel::RangeValuesFor(o.rangeClass));
     core.SetDecimalSeparator(o.separatorGiven ? o.separator : corvel::ReadSystemDecimalSeparator());
     core.Judge().SetLimitTexts(o.high, o.low);
     std::string out;
     core.afterDecode = [&](std::string_view decoder) {
+        if (o.quiet) return;
         out = corvel::DecodeReportLine(decoder, core);
         out.push_back('\n');
         std::fwrite(out.data(), 1, out.size(), stdout);
@@ -172,6 +250,7 @@ int main(int argc, char** argv) {
             more = ch != EOF;
             if (!more && line.empty()) break;
             ++lineNo;
+            tick();
             if (!parseReport(line, report)) {
                 std::fprintf(stderr, "corvel-decode: line %ld is not a report of hexadecimal byte pairs; skipped\n",
                              lineNo);
@@ -184,6 +263,7 @@ int main(int argc, char** argv) {
         std::vector<std::uint8_t> chunk(2048);
         std::size_t n;
         while ((n = std::fread(chunk.data(), 1, chunk.size(), in)) > 0) {
+            tick();
             if (o.handler == "oak") {
                 frames.HOakRData(chunk.data(), static_cast<std::int32_t>(n));
             } else if (o.handler == "birch") {
@@ -195,5 +275,9 @@ int main(int argc, char** argv) {
     }
     if (in != stdin) std::fclose(in);
     std::fflush(stdout);
+    if (!o.log.empty() && !corvel::TextTable::Save(log.Rows(), o.log)) {
+        std::fprintf(stderr, "corvel-decode: cannot write the log to %s\n", o.log.c_str());
+        return 1;
+    }
     return 0;
 }
