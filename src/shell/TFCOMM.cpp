@@ -264,7 +264,12 @@ void TFCOMM::buildMenus() {
                                                            int(ReadingLog::LimitCaption(entry).size())));
         a->setObjectName(QString::fromLatin1(kNames[i]));
         a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, entry] { log_->SetLimit(entry); });
+        connect(a, &QAction::triggered, this, [this, entry] {
+            log_->SetLimit(entry);
+            // Qt has already toggled the mark; choosing the checked entry
+            // again changes nothing in the log, so put the marks back here.
+            renderLogControls();
+        });
         limitActions_[i] = a;
     }
     renderLogControls();
