@@ -1,0 +1,119 @@
+#pragma once
+
+// A main window with every outside party scripted, and a pseudo-terminal to
+// play the meter on a real serial device.
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QString>
+#include <QThread>
+#include <cerrno>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "shell/TFCOMM.h"
+#include "support/FrameBuilder.h"
+#include "support/ScriptedClock.h"
+#include "support/ScriptedPrompts.h"
+
+namespace corvel::test {
+
+struct CountingBeeper : Beeper {
+    int beeps = 0;
+    void Beep() override { ++beeps; }
+};
+
+// The window under test. Its own timers are stopped so that a test ticks
+// the link watch and the sampling countdown itself; `setUp` may change the
+// platform (profile, ports, host) before the window is made.
+struct WindowRig {
+    ScriptedPrompts prompts;
+    CountingBeeper beeper;
+    ScriptedClock clock;
+    std::unique_ptr<TFCOMM> w;
+
+    explicit WindowRig(const std::function<void(WindowPlatform&)>& setUp = {}, bool stopTimers = true) {
+        WindowPlatform platform(prompts, beeper, ".", false);
+        platform.clock = &clock;
+        if (setUp) setUp(platform);
+        w = std::make_unique<TFCOMM>(std::move(platform));
+        if (stopTimers) {
+            w->ConTimer().stop();
+            w->Trecord().stop();
+        }
+    }
+
+    // A 14-byte Oak frame as the serial driver hands it over.
+    void oak(const FrameBuilder& f) {
+        const auto bytes = f.oakBytes();
+        w->HOakRData(nullptr, bytes.data(), static_cast<std::int32_t>(bytes.size()));
+    }
+    // The shortest Birch frame the serial handler takes: 0A, nine bytes, 0D.
+    void birch() {
+        const std::vector<std::uint8_t> bytes = BirchBytes();
+        w->HBirchRData(nullptr, bytes.data(), static_cast<std::int32_t>(bytes.size()));
+    }
+    static std::vector<std::uint8_t> BirchBytes() { return {0x0A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0D}; }
+    // A HID report that carries no data.
+    void emptyReport() {
+        const std::uint8_t none = 0;
+        w->HidDataToFrame(nullptr, 0, &none, 1);
+    }
+};
+
+// A pseudo-terminal: the window opens the slave as its serial port, the
+// test writes the meter's bytes to the master.
+class PseudoTerminal {
+public:
+    PseudoTerminal() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (master_ < 0) return;
+        char name[256] = {};
+        if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
+            ::close(master_);
+            master_ = -1;
+            return;
+        }
+        path_ = QString::fromLocal8Bit(name);
+        // Held open so that the line stays up between the window's opens.
+        slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    }
+    ~PseudoTerminal() {
+        if (slave_ >= 0) ::close(slave_);
+        if (master_ >= 0) ::close(master_);
+    }
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+    bool ok() const { return master_ >= 0 && slave_ >= 0; }
+    const QString& path() const { return path_; }
+
+    bool Write(const std::vector<std::uint8_t>& bytes) {
+        std::size_t done = 0;
+        QDeadlineTimer deadline(5000);
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
+            if (deadline.hasExpired()) return false;
+            QCoreApplication::processEvents();
+            QThread::msleep(1);
+        }
+        return true;
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    QString path_;
+};
+
+}  // namespace corvel::test
