@@ -25,13 +25,16 @@ protected:
 // container, so a value is stored once however many series show it.
 class TrendChart::PlotTarget final : public ChartAxisTarget {
 public:
-    PlotTarget(QCustomPlot& plot, QSharedPointer<QCPGraphDataContainer> data)
-        : plot_(plot), data_(std::move(data)) {}
+    PlotTarget(QCustomPlot& plot, QSharedPointer<QCPGraphDataContainer> data, QTimer& streamReplot)
+        : plot_(plot), data_(std::move(data)), streamReplot_(streamReplot) {}
+
+    // While the log adds a value, drawing waits for the streaming timer.
+    bool streaming = false;
 
     int PointCount() const override { return data_->size(); }
     void AppendToEverySeries(double value) override {
         data_->add(QCPGraphData(data_->size(), value));
-        plot_.replot(QCustomPlot::rpQueuedReplot);
+        replot();
     }
     void ClearEverySeries() override {
         data_->clear();
@@ -48,7 +51,7 @@ public:
     double BottomMax() const override { return plot_.xAxis->range().upper; }
     void SetBottomRange(double min, double max) override {
         plot_.xAxis->setRange(min, max);
-        plot_.replot(QCustomPlot::rpQueuedReplot);
+        replot();
     }
 
     void SetPlaceholder() {
@@ -59,8 +62,18 @@ public:
     }
 
 private:
+    void replot() {
+        if (!streaming) {
+            streamReplot_.stop();
+            plot_.replot(QCustomPlot::rpQueuedReplot);
+        } else if (!streamReplot_.isActive()) {
+            streamReplot_.start();
+        }
+    }
+
     QCustomPlot& plot_;
     QSharedPointer<QCPGraphDataContainer> data_;
+    QTimer& streamReplot_;
 };
 
 TrendChart::TrendChart(UserPrompts& prompts, QWidget* parent) : QFrame(parent), prompts_(prompts) {
@@ -87,7 +100,10 @@ TrendChart::TrendChart(UserPrompts& prompts, QWidget* parent) : QFrame(parent), 
     }
     series1_->removeFromLegend();
 
-    target_ = std::make_unique<PlotTarget>(*plot_, data);
+    streamReplot_.setSingleShot(true);
+    streamReplot_.setInterval(0);
+    connect(&streamReplot_, &QTimer::timeout, this, [this] { plot_->replot(QCustomPlot::rpQueuedReplot); });
+    target_ = std::make_unique<PlotTarget>(*plot_, data, streamReplot_);
     chartView_ = std::make_unique<TChartControl>(*target_, kPageSize);
 
     toolbar_ = new ChartToolbar(*this, parent);
@@ -184,7 +200,9 @@ void TrendChart::FitPlot() {
 // ---- what the reading log drives
 
 void TrendChart::AddValue(double value) {
+    target_->streaming = true;
     chartView_->AddValue(value);
+    target_->streaming = false;
 }
 
 int TrendChart::Page() const {

@@ -51,6 +51,9 @@ public:
 
     // The left axis runs from -fullScale to +fullScale.
     void SetFullScale(int fullScale);
+    // How long new points may gather before the chart is drawn again; 0
+    // draws on the next turn of the event loop. Paging always draws at once.
+    void SetStreamingReplotDelay(int ms) { streamReplot_.setInterval(ms); }
 
     // ---- what the reading log drives
     void AddValue(double value) override;
@@ -135,6 +138,7 @@ private:
     bool enlarged_ = false;
     QRect savedBounds_;
     QTimer timer2_;
+    QTimer streamReplot_;
 };
 
 }  // namespace corvel

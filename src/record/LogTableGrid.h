@@ -37,6 +37,10 @@ public:
     // Makes the newest row current and brings it into view now, instead of
     // on the next turn of the event loop.
     void FollowNow();
+    // How long rows may gather before the grid moves to the newest: 0 moves
+    // on the next turn of the event loop. A meter streaming many rows a
+    // second needs no more than a few moves a second on screen.
+    void SetFollowDelay(int ms) { follow_.setInterval(ms); }
 
 protected:
     void wheelEvent(QWheelEvent* event) override;

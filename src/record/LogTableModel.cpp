@@ -5,6 +5,9 @@ namespace corvel {
 LogTableModel::LogTableModel(ReadingLog& log, QObject* parent)
     : QAbstractTableModel(parent), log_(log), shownRows_(log.RowCount()) {
     log_.AddObserver(this);
+    announce_.setSingleShot(true);
+    announce_.setInterval(0);
+    connect(&announce_, &QTimer::timeout, this, &LogTableModel::AnnounceGathered);
 }
 
 LogTableModel::~LogTableModel() {
@@ -62,6 +65,7 @@ Qt::ItemFlags LogTableModel::flags(const QModelIndex& index) const {
 }
 
 void LogTableModel::RowsAboutToBeAppended(int first, int last) {
+    if (announce_.interval() > 0) return;  // told later, all at once
     // The log may already hold rows the model has not shown (a batch):
     // announce from where the model stands.
     first = shownRows_;
@@ -71,7 +75,21 @@ void LogTableModel::RowsAboutToBeAppended(int first, int last) {
     pendingLast_ = last;
 }
 
+void LogTableModel::AnnounceGathered() {
+    const int first = shownRows_;
+    const int last = log_.RowCount() - 1;
+    if (last < first) return;
+    beginInsertRows({}, first, last);
+    shownRows_ = last + 1;
+    endInsertRows();
+    emit rowsAppended(first, last);
+}
+
 void LogTableModel::RowsAppended() {
+    if (announce_.interval() > 0) {
+        if (!announce_.isActive()) announce_.start();
+        return;
+    }
     if (pendingLast_ < 0) return;
     const int first = pendingFirst_;
     const int last = pendingLast_;
@@ -82,6 +100,7 @@ void LogTableModel::RowsAppended() {
 }
 
 void LogTableModel::AboutToBeEmptied() {
+    announce_.stop();
     beginResetModel();
 }
 

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QFont>
+#include <QTimer>
 
 #include "record/ReadingLog.h"
 
@@ -27,6 +28,11 @@ public:
     static Qt::Alignment ColumnAlignment(int column);
     static std::optional<QFont> ColumnFont(int column);
 
+    // How long appended rows may gather before the grid is told of them;
+    // 0 tells it of each row as it comes. A meter streams many rows a
+    // second, and the grid need not redraw for every one.
+    void SetAnnounceDelay(int ms) { announce_.setInterval(ms); }
+
 signals:
     // After rows were appended (the grid follows the newest one).
     void rowsAppended(int first, int last);
@@ -36,11 +42,13 @@ private:
     void RowsAppended() override;
     void AboutToBeEmptied() override;
     void Emptied() override;
+    void AnnounceGathered();
 
     ReadingLog& log_;
     int shownRows_ = 0;
     int pendingLast_ = -1;
     int pendingFirst_ = -1;
+    QTimer announce_;
 };
 
 }  // namespace corvel
