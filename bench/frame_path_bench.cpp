@@ -10,19 +10,11 @@
 #include "shell/MeterCore.h"
 #include "shell/TFCOMM.h"
 #include "../tests/support/FrameBuilder.h"
+#include "../tests/support/QuietPlatform.h"
 
 namespace {
 
-struct Quiet : corvel::UserPrompts, corvel::Beeper, corvel::ReadingRecorder {
-    void Message(Kind, const std::string&) override {}
-    Answer Ask(Kind, const std::string&) override { return Answer::No; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
-    void Beep() override {}
-    void INDataToTable() override {}
-    void ShowSeries(int) override {}
-    bool BtFillChecked() const override { return true; }
-};
+using Quiet = corvel::test::QuietPlatform;
 
 // Two frames a real reading alternates between, so that the mirror and the
 // texts change on every frame as they would while a value drifts.

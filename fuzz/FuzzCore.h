@@ -7,19 +7,11 @@
 #include <cstdlib>
 
 #include "shell/MeterCore.h"
+#include "../tests/support/QuietPlatform.h"
 
 namespace corvel::fuzz {
 
-struct Quiet : UserPrompts, Beeper, ReadingRecorder {
-    void Message(Kind, const std::string&) override {}
-    Answer Ask(Kind, const std::string&) override { return Answer::No; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
-    void Beep() override {}
-    void INDataToTable() override {}
-    void ShowSeries(int) override {}
-    bool BtFillChecked() const override { return true; }
-};
+using Quiet = test::QuietPlatform;
 
 struct Harness {
     Quiet quiet;

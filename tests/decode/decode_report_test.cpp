@@ -2,20 +2,12 @@
 
 #include "DecodeReport.h"
 #include "support/FrameBuilder.h"
+#include "support/QuietPlatform.h"
 
 using namespace corvel;
 
 namespace {
-struct Quiet : UserPrompts, Beeper, ReadingRecorder {
-    void Message(Kind, const std::string&) override {}
-    Answer Ask(Kind, const std::string&) override { return Answer::No; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
-    std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
-    void Beep() override {}
-    void INDataToTable() override {}
-    void ShowSeries(int) override {}
-    bool BtFillChecked() const override { return true; }
-};
+using Quiet = test::QuietPlatform;
 }  // namespace
 
 TEST(DecodeReport, OneLineOfJsonPerDecoderRun) {
