@@ -166,6 +166,8 @@ TFCOMM::TFCOMM(WindowPlatform platform, QWidget* parent)
 
     FormCreate();
     setFixedSize(sizeHint());
+    // A fixed single border: system menu, minimise and close boxes only.
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 }
 
 TFCOMM::~TFCOMM() {
