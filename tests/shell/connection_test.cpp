@@ -244,6 +244,9 @@ TEST(ExclusiveGroup, PuttingOneDownReleasesTheOtherWithoutItsHandler) {
 TEST(LinkWatch, TheThirdIdleTickShowsTheNoDataImage) {
     WindowRig rig([](WindowPlatform& p) { p.profile = {ProfileSwitch::IFBirch}; });
     TFCOMM& w = *rig.w;
+    // Before any data: the no-data image.
+    EXPECT_TRUE(w.CONok()->isHidden());
+    EXPECT_FALSE(w.CONokN()->isHidden());
     rig.birch();
     ASSERT_FALSE(w.CONok()->isHidden());
     ASSERT_TRUE(w.CONokN()->isHidden());
@@ -306,6 +309,7 @@ TEST(LinkWatch, ABridgeWithOnlyEmptyReportsIsReleasedWithOneMessage) {
     EXPECT_TRUE(rig.prompts.shown.empty());  // the test runs on the third tick only
     w.ConTimerTimer();
     EXPECT_EQ(rig.prompts.Messages(), std::vector<std::string>{kMeterSilent});
+    EXPECT_EQ(rig.prompts.shown.at(0).kind, UserPrompts::Kind::Information);
     EXPECT_EQ(w.Core().Frames().EmptyReportCount(), 0);
     EXPECT_FALSE(w.USBCon()->isChecked());
     EXPECT_FALSE(w.CONokN()->isHidden());

@@ -142,6 +142,15 @@ TEST_P(WindowProfileTable, RangeClassReachesLineAxisAndTexts) {
     TFCOMM& w = *rig.w;
     EXPECT_EQ(w.COMM2().ComPortSpeed(), c.speed);
     EXPECT_EQ(w.COMM2().ComPort(), TComPortNumber::pnCOM1);
+    // The rest of the line is the same for every profile: 8N1, DTR raised,
+    // no flow control, read every 50 ms.
+    EXPECT_EQ(w.COMM2().ComPortDataBits(), TComPortDataBits::db8BITS);
+    EXPECT_EQ(w.COMM2().ComPortParity(), TComPortParity::ptNONE);
+    EXPECT_EQ(w.COMM2().ComPortStopBits(), TComPortStopBits::sb1BITS);
+    EXPECT_EQ(w.COMM2().ComPortHwHandshaking(), TComPortHwHandshaking::hhNONE);
+    EXPECT_EQ(w.COMM2().ComPortSwHandshaking(), TComPortSwHandshaking::shNONE);
+    EXPECT_TRUE(w.COMM2().EnableDTROnOpen());
+    EXPECT_EQ(w.COMM2().ComPortPollingDelay(), 50);
     const QCPRange axis = w.Chart().Chtshow().yAxis->range();
     EXPECT_DOUBLE_EQ(axis.lower, -c.fullScale);
     EXPECT_DOUBLE_EQ(axis.upper, c.fullScale);

@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -174,6 +176,69 @@ TEST(WindowLayout, RegionsLieWhereTheLayoutPutsThem) {
     EXPECT_EQ(w.USBCon()->text(), "USB Connect");
     EXPECT_EQ(w.USBCon()->toolTip(), "USB Connect");
     EXPECT_EQ(w.BitBtn1()->text(), "Quit");
+}
+
+TEST(WindowLayout, WindowPropertiesAsTheLayoutHasThem) {
+    WindowRig rig;
+    TFCOMM& w = *rig.w;
+    // A system menu and a minimise box; no maximise box, and no resizing.
+    const Qt::WindowFlags flags = w.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::WindowSystemMenuHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_EQ(w.font().family(), "MS Sans Serif");
+    EXPECT_TRUE(w.font().bold());
+    EXPECT_EQ(w.font().pixelSize(), 11);
+    EXPECT_EQ(w.clientArea()->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_TRUE(w.clientArea()->autoFillBackground());
+}
+
+TEST(WindowLayout, TimersRunFromTheStart) {
+    WindowRig rig({}, /*stopTimers=*/false);
+    TFCOMM& w = *rig.w;
+    EXPECT_TRUE(w.ConTimer().isActive());
+    EXPECT_EQ(w.ConTimer().interval(), 100);
+    EXPECT_TRUE(w.Trecord().isActive());
+    EXPECT_EQ(w.Trecord().interval(), 1000);
+}
+
+TEST(WindowLayout, TheLogToolbarStartsAsTheLayoutHasIt) {
+    WindowRig rig;
+    TFCOMM& w = *rig.w;
+    EXPECT_EQ(w.RepeatSet()->text(), "Repeat");
+    EXPECT_EQ(w.RepeatSet()->toolTip(), "Repeage Record");
+    EXPECT_TRUE(w.RepeatSet()->isChecked());
+    EXPECT_EQ(w.RecordSI()->text(), "Sampling Interval                 'S");
+    EXPECT_FALSE(w.RecordSI()->isChecked());
+    EXPECT_EQ(w.RecordSITime()->text(), "1");
+    // The interval edit lies over the caption's gap, inside the check box.
+    EXPECT_TRUE(w.RecordSI()->geometry().contains(w.RecordSITime()->geometry().center()));
+    const struct {
+        const char* name;
+        const char* hint;
+    } buttons[] = {{"RecordNew", "Close Data"},
+                   {"OpenDataFiles", "Open old data files"},
+                   {"saveas", "Save data files"},
+                   {"BtPrint", "Print"}};
+    for (const auto& b : buttons) {
+        auto* button = w.clientArea()->findChild<QToolButton*>(QString::fromLatin1(b.name));
+        ASSERT_NE(button, nullptr) << b.name;
+        EXPECT_EQ(button->toolTip(), b.hint) << b.name;
+    }
+}
+
+TEST(WindowLayout, AnEnlargedChartHidesQuitAndTheLimitPanel) {
+    WindowRig rig;
+    TFCOMM& w = *rig.w;
+    w.show();
+    w.TbFdClick();
+    EXPECT_TRUE(w.BitBtn1()->isHidden());
+    EXPECT_TRUE(w.limitPanel()->isHidden());
+    w.TbFdClick();
+    EXPECT_FALSE(w.BitBtn1()->isHidden());
+    EXPECT_FALSE(w.limitPanel()->isHidden());
 }
 
 TEST(WindowLayout, ControlsOutOfReachLieOutsideTheClientArea) {
