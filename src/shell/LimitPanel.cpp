@@ -36,6 +36,23 @@ QLabel* caption(QWidget* parent, const QString& text, int x, int y) {
 
 }  // namespace
 
+BlinkImage::BlinkImage(const QPixmap& picture, QWidget* parent) : QWidget(parent), picture_(picture) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void BlinkImage::SetShown(bool shown) {
+    if (shown == shown_) return;
+    shown_ = shown;
+    update();
+}
+
+void BlinkImage::paintEvent(QPaintEvent*) {
+    if (!shown_) return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawPixmap(rect(), picture_);
+}
+
 void Lamp::SetColor(const QColor& c) {
     if (c == color_) return;
     color_ = c;
@@ -95,17 +112,13 @@ LimitPanel::LimitPanel(LimitJudge& judge, QWidget* parent) : QFrame(parent), jud
     verdict_->setAutoFillBackground(true);
     setBackground(verdict_, neutral(), QPalette::Window);
 
-    image1_ = new QLabel(this);
+    image1_ = new BlinkImage(AssetPicture(QStringLiteral("Image1")), this);
     image1_->setObjectName(QStringLiteral("Image1"));
     image1_->setGeometry(310, 13, 25, 24);
-    image1_->setScaledContents(true);
-    image1_->setPixmap(AssetPicture(QStringLiteral("Image1")));
-    image1_->hide();
-    image2_ = new QLabel(this);
+    image2_ = new BlinkImage(AssetPicture(QStringLiteral("Image2")), this);
     image2_->setObjectName(QStringLiteral("Image2"));
     image2_->setGeometry(310, 13, 25, 24);
-    image2_->setScaledContents(true);
-    image2_->setPixmap(AssetPicture(QStringLiteral("Image2")));
+    image2_->SetShown(true);
 
     for (QLineEdit* e : {high_, low_}) e->installEventFilter(this);
     connect(high_, &QLineEdit::textChanged, this, [this](const QString& t) { judge_.T1HIChange(t.toStdString()); });
@@ -158,8 +171,8 @@ void LimitPanel::Render(bool image1Visible, bool image2Visible) {
         verdict_->setText(v == Verdict::Pass ? QStringLiteral("Pass") : v == Verdict::Fail ? QStringLiteral("Fail") : QString());
         shownVerdict_ = v;
     }
-    if (image1_->isVisibleTo(this) != image1Visible) image1_->setVisible(image1Visible);
-    if (image2_->isVisibleTo(this) != image2Visible) image2_->setVisible(image2Visible);
+    image1_->SetShown(image1Visible);
+    image2_->SetShown(image2Visible);
 }
 
 }  // namespace corvel

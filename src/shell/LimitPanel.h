@@ -24,6 +24,25 @@ private:
     QColor color_;
 };
 
+// A picture that is shown or not by painting it or not. The activity
+// blinker changes on every frame; hiding and showing real widgets that often
+// makes the toolkit look for the mouse pointer each time, a round trip to
+// the display server.
+class BlinkImage : public QWidget {
+    Q_OBJECT
+public:
+    BlinkImage(const QPixmap& picture, QWidget* parent);
+    void SetShown(bool shown);
+    bool Shown() const { return shown_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    QPixmap picture_;
+    bool shown_ = false;
+};
+
 // The limit panel: high and low limit edits, the measured value, the lamp
 // with its verdict, and the activity blinker pair. Edits forward their
 // events to the LimitJudge; Render shows what the judge holds.
@@ -39,8 +58,8 @@ public:
     QLineEdit* T1VALUE() const { return value_; }
     QLabel* judgeLabel() const { return verdict_; }
     Lamp* Shape1() const { return lamp_; }
-    QLabel* Image1() const { return image1_; }
-    QLabel* Image2() const { return image2_; }
+    BlinkImage* Image1() const { return image1_; }
+    BlinkImage* Image2() const { return image2_; }
 
     static constexpr QRect kBounds{402, 41, 351, 116};
 
@@ -56,8 +75,8 @@ private:
     QLineEdit* value_;
     QLabel* verdict_;
     Lamp* lamp_;
-    QLabel* image1_;
-    QLabel* image2_;
+    BlinkImage* image1_;
+    BlinkImage* image2_;
     Verdict shownVerdict_ = Verdict::None;
 };
 

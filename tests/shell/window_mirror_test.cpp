@@ -81,8 +81,8 @@ TEST(WindowMirror, ShowsWhatTheDecoderSays) {
     EXPECT_EQ(lp->judgeLabel()->text(), "Pass");
     EXPECT_EQ(lp->Shape1()->Color(), QColor(0, 128, 0));
     EXPECT_EQ(lp->T1VALUE()->palette().color(QPalette::Base), QColor(0, 128, 0));
-    EXPECT_TRUE(lp->Image1()->isVisible());
-    EXPECT_FALSE(lp->Image2()->isVisible());
+    EXPECT_TRUE(lp->Image1()->Shown());
+    EXPECT_FALSE(lp->Image2()->Shown());
     EXPECT_EQ(win.w.PBar2()->value(), 1);
 }
 
