@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "links/ComponentError.h"
-#include "links/LinkTestSupport.h"
+#include "support/LinkTestSupport.h"
 #include "links/TCComm.h"
 
 namespace corvel {

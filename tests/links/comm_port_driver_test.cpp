@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "links/FrameCounter.h"
-#include "links/LinkTestSupport.h"
+#include "support/LinkTestSupport.h"
 #include "links/TCommPortDriver.h"
 
 namespace corvel {

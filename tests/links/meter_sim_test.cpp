@@ -9,7 +9,7 @@
 #include "MeterSim.h"
 #include "decode/SegmentFormat.h"
 #include "links/FrameCounter.h"
-#include "links/LinkTestSupport.h"
+#include "support/LinkTestSupport.h"
 #include "links/TCommPortDriver.h"
 
 namespace corvel {

@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <atomic>
 
-#include "links/LinkTestSupport.h"
+#include "support/LinkTestSupport.h"
 
 namespace {
 

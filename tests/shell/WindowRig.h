@@ -18,6 +18,7 @@
 
 #include "shell/TFCOMM.h"
 #include "support/FrameBuilder.h"
+#include "support/LinkTestSupport.h"
 #include "support/ScriptedClock.h"
 #include "support/ScriptedPrompts.h"
 
@@ -66,54 +67,8 @@ struct WindowRig {
     }
 };
 
-// A pseudo-terminal: the window opens the slave as its serial port, the
-// test writes the meter's bytes to the master.
-class PseudoTerminal {
-public:
-    PseudoTerminal() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        if (master_ < 0) return;
-        char name[256] = {};
-        if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0 || ::ptsname_r(master_, name, sizeof name) != 0) {
-            ::close(master_);
-            master_ = -1;
-            return;
-        }
-        path_ = QString::fromLocal8Bit(name);
-        // Held open so that the line stays up between the window's opens.
-        slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
-    }
-    ~PseudoTerminal() {
-        if (slave_ >= 0) ::close(slave_);
-        if (master_ >= 0) ::close(master_);
-    }
-    PseudoTerminal(const PseudoTerminal&) = delete;
-    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
-
-    bool ok() const { return master_ >= 0 && slave_ >= 0; }
-    const QString& path() const { return path_; }
-
-    bool Write(const std::vector<std::uint8_t>& bytes) {
-        std::size_t done = 0;
-        QDeadlineTimer deadline(5000);
-        while (done < bytes.size()) {
-            const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-            if (n > 0) {
-                done += static_cast<std::size_t>(n);
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
-            if (deadline.hasExpired()) return false;
-            QCoreApplication::processEvents();
-            QThread::msleep(1);
-        }
-        return true;
-    }
-
-private:
-    int master_ = -1;
-    int slave_ = -1;
-    QString path_;
-};
+// The window opens the slave as its serial port; the test writes the
+// meter's bytes to the master.
+using PseudoTerminal = Pty;
 
 }  // namespace corvel::test

@@ -1,4 +1,4 @@
-#include "links/LinkTestSupport.h"
+#include "support/LinkTestSupport.h"
 
 #include <fcntl.h>
 #include <unistd.h>

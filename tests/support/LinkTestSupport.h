@@ -10,6 +10,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace corvel::test {
 
@@ -27,6 +28,9 @@ public:
     // line is full so that the reader can drain it. False if it could not
     // get rid of the bytes within a few seconds.
     bool Write(const QByteArray& bytes);
+    bool Write(const std::vector<std::uint8_t>& bytes) {
+        return Write(QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
+    }
     // The device goes away, as a pulled USB adapter does.
     void CloseMaster();
     // The line settings, read through a slave descriptor of the test's own.
