@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "Assets.h"
+
 namespace corvel::bench {
 
 // Resident memory of this process, in bytes.
@@ -39,6 +41,7 @@ inline const std::vector<std::string>& ValueTexts() {
 inline int RunWithApplication(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    RegisterAssetFonts();  // the program's own fonts, as at start-up
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -6,7 +6,7 @@
 #include <QApplication>
 #include <vector>
 
-#include "Assets.h"
+#include "bench_support.h"
 #include "shell/MeterCore.h"
 #include "shell/TFCOMM.h"
 #include "../tests/support/FrameBuilder.h"
@@ -53,12 +53,4 @@ BENCHMARK(BM_OakFrameWithWindowMirror);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    corvel::RegisterAssetFonts();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return corvel::bench::RunWithApplication(argc, argv); }

@@ -11,7 +11,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 
-#include "Assets.h"
+#include "bench_support.h"
 #include "decode/LcdPanel.h"
 #include "shell/TFCOMM.h"
 #include "../tests/support/FrameBuilder.h"
@@ -58,12 +58,4 @@ BENCHMARK(BM_FrameToMirror)->UseManualTime()->Iterations(60)->Unit(benchmark::kM
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    corvel::RegisterAssetFonts();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return corvel::bench::RunWithApplication(argc, argv); }
