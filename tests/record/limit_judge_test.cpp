@@ -6,16 +6,13 @@
 #include "record/LimitJudge.h"
 #include "record/NumberText.h"
 #include "support/ScriptedPrompts.h"
+#include "support/CountingBeeper.h"
 
 using namespace corvel;
 
 namespace {
 
-struct CountingBeeper : Beeper {
-    int beeps = 0;
-    void Beep() override { ++beeps; }
-};
-
+using test::CountingBeeper;
 struct Judge {
     Reading reading;
     CountingBeeper beeper;

@@ -21,13 +21,9 @@
 #include "support/LinkTestSupport.h"
 #include "support/ScriptedClock.h"
 #include "support/ScriptedPrompts.h"
+#include "support/CountingBeeper.h"
 
 namespace corvel::test {
-
-struct CountingBeeper : Beeper {
-    int beeps = 0;
-    void Beep() override { ++beeps; }
-};
 
 // The window under test. Its own timers are stopped so that a test ticks
 // the link watch and the sampling countdown itself; `setUp` may change the

@@ -10,17 +10,14 @@
 #include "shell/TFCOMM.h"
 #include "support/FrameBuilder.h"
 #include "support/ScriptedPrompts.h"
+#include "support/CountingBeeper.h"
 
 using namespace corvel;
 using test::FrameBuilder;
 
 namespace {
 
-struct CountingBeeper : Beeper {
-    int beeps = 0;
-    void Beep() override { ++beeps; }
-};
-
+using test::CountingBeeper;
 struct Window {
     test::ScriptedPrompts prompts;
     CountingBeeper beeper;
