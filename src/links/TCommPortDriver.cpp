@@ -1,12 +1,18 @@
 #include "links/TCommPortDriver.h"
 
+#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 
 #include "links/SerialPortSupport.h"
 
 #ifdef Q_OS_UNIX
+#include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
 #endif
 
 namespace corvel {
@@ -76,6 +82,7 @@ bool TCommPortDriver::Connect() {
     connected_ = true;
     openDevice_ = device;
     port_->setReadBufferSize(std::max<qint64>(kReadAheadLimit, inBufSize_));
+    SilenceReadAhead();
     ApplySettings();
     pollTimer_->start(std::max<int>(pollingDelay_, kMinTimerPeriodMs));
     return true;
@@ -221,9 +228,6 @@ void TCommPortDriver::Poll() {
 
 void TCommPortDriver::DeliverBuffered(std::vector<std::uint8_t>& buffer) {
     if (buffer.empty()) return;
-    // What was waiting when the poll began; bytes that come in while the
-    // handler runs go with the next poll.
-    qint64 budget = port_->bytesAvailable();
     const quint64 generation = generation_;
     // Counted down however the handler leaves, an exception included.
     struct Depth {
@@ -231,13 +235,59 @@ void TCommPortDriver::DeliverBuffered(std::vector<std::uint8_t>& buffer) {
         explicit Depth(int& d) : depth(++d) {}
         ~Depth() { --depth; }
     } depth(deliveryDepth_);
-    while (budget > 0 && generation == generation_ && port_->isOpen()) {
+    const auto live = [&] { return generation == generation_ && port_->isOpen(); };
+    const auto hand = [&](qint64 n) {
+        if (onReceiveData_) onReceiveData_(this, buffer.data(), static_cast<std::int32_t>(n));
+    };
+
+    // What QSerialPort holds comes first: everything where it reads ahead,
+    // else what it took in before its reader was switched off. Only what
+    // was waiting when the poll began; later bytes go with the next poll.
+    qint64 budget = port_->bytesAvailable();
+    while (budget > 0 && live()) {
         const qint64 n = port_->read(reinterpret_cast<char*>(buffer.data()),
                                      std::min<qint64>(budget, qint64(buffer.size())));
         if (n <= 0) break;
         budget -= n;
-        if (onReceiveData_) onReceiveData_(this, buffer.data(), static_cast<std::int32_t>(n));
+        hand(n);
     }
+
+#ifdef Q_OS_UNIX
+    if (!live()) return;
+    SilenceReadAhead();
+    const int fd = static_cast<int>(port_->handle());
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0) return;  // nothing waiting (or a signal): the next tick tries again
+    if (p.revents & POLLIN) {
+        int waiting = 0;
+        // A descriptor that cannot say how much is waiting gets one read.
+        if (::ioctl(fd, FIONREAD, &waiting) < 0 || waiting <= 0) waiting = static_cast<int>(buffer.size());
+        qint64 left = std::min<qint64>(waiting, kReadAheadLimit);
+        while (left > 0 && live()) {
+            const ssize_t n = ::read(fd, buffer.data(), static_cast<std::size_t>(std::min<qint64>(left, qint64(buffer.size()))));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;  // failed and empty reads are dropped silently
+            left -= n;
+            hand(n);
+        }
+    }
+    if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) && live()) ReleaseVanishedDevice();
+#endif
+}
+
+void TCommPortDriver::SilenceReadAhead() {
+#ifdef Q_OS_UNIX
+    // QSerialPort's reader is a socket notifier it owns; without it the
+    // event loop no longer watches the descriptor.
+    for (QSocketNotifier* n : port_->findChildren<QSocketNotifier*>(Qt::FindDirectChildrenOnly)) {
+        if (n->type() == QSocketNotifier::Read && n->isEnabled()) n->setEnabled(false);
+    }
+#endif
+}
+
+void TCommPortDriver::ReleaseVanishedDevice() {
+    port_->close();
+    port_->clearError();
 }
 
 void TCommPortDriver::OnPortError(QSerialPort::SerialPortError error, quint64 generation) {
@@ -248,8 +298,7 @@ void TCommPortDriver::OnPortError(QSerialPort::SerialPortError error, quint64 ge
     }
     // Let the device go but stay connected: polls find nothing, and
     // Disconnect then Connect opens the device afresh.
-    port_->close();
-    port_->clearError();
+    ReleaseVanishedDevice();
 }
 
 }  // namespace corvel

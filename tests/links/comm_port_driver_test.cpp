@@ -329,6 +329,25 @@ INSTANTIATE_TEST_SUITE_P(Sizes, DriverChunks,
                                            ChunkCase{"Flood", 2048, 400000}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(DriverTest, ASlowLineWakesTheProgramOncePerPollNotOncePerByte) {
+    ASSERT_TRUE(driver.Connect());
+    SpinFor(60);
+    QByteArray sent;
+    const auto before = test::EventCount();
+    // A meter at 2400 baud: a byte every few milliseconds, for about six
+    // polling periods.
+    for (int i = 0; i < 80; ++i) {
+        sent += static_cast<char>('a' + i % 26);
+        ASSERT_TRUE(pty.Write(sent.right(1)));
+        SpinFor(4);
+    }
+    ASSERT_TRUE(WaitForBytes(sent.size()));
+    const auto events = test::EventCount() - before;
+    EXPECT_EQ(received.All(), sent);
+    EXPECT_LT(events, 50u) << "the event loop saw the line byte by byte";
+    EXPECT_LT(received.chunks.size(), 20) << "bytes were handed over as they came, not once a poll";
+}
+
 TEST_F(DriverTest, AFrameSplitAcrossPollsReachesTheFrameHandlerWhole) {
     test::AcceptedFrames frames;
     driver.SetOnReceiveData([&](QObject*, const std::uint8_t* data, std::int32_t size) {
