@@ -25,10 +25,11 @@ protected:
 // container, so a value is stored once however many series show it.
 class TrendChart::PlotTarget final : public ChartAxisTarget {
 public:
-    PlotTarget(QCustomPlot& plot, QSharedPointer<QCPGraphDataContainer> data, QTimer& streamReplot)
+    PlotTarget(QCustomPlot& plot, QSharedPointer<QCPGraphDataContainer> data, CatchUpThrottle& streamReplot)
         : plot_(plot), data_(std::move(data)), streamReplot_(streamReplot) {}
 
-    // While the log adds a value, drawing waits for the streaming timer.
+    // While the log adds a value, drawing goes through the streaming
+    // throttle.
     bool streaming = false;
 
     int PointCount() const override { return data_->size(); }
@@ -64,23 +65,28 @@ public:
 private:
     void replot() {
         if (!streaming) {
-            streamReplot_.stop();
+            streamReplot_.Cancel();
             plot_.replot(QCustomPlot::rpQueuedReplot);
-        } else if (!streamReplot_.isActive()) {
-            streamReplot_.start();
+        } else {
+            streamReplot_.Changed();
         }
     }
 
     QCustomPlot& plot_;
     QSharedPointer<QCPGraphDataContainer> data_;
-    QTimer& streamReplot_;
+    CatchUpThrottle& streamReplot_;
 };
 
-TrendChart::TrendChart(UserPrompts& prompts, QWidget* parent) : QFrame(parent), prompts_(prompts) {
+TrendChart::TrendChart(UserPrompts& prompts, QWidget* parent)
+    : QFrame(parent), prompts_(prompts), streamReplot_([this] { plot_->replot(QCustomPlot::rpQueuedReplot); }) {
     setObjectName(QStringLiteral("ChtshowPanel"));
     setGeometry(kChartBounds);
     plot_ = new QCustomPlot(this);
     plot_->setObjectName(QStringLiteral("Chtshow"));
+    // A replot draws the plot's layers and then lets the window paint them
+    // with everything else that changed, instead of painting and sending
+    // the plot to the display on its own.
+    plot_->setPlottingHint(QCP::phImmediateRefresh, false);
     SetUpLook();
 
     auto data = QSharedPointer<QCPGraphDataContainer>::create();
@@ -100,9 +106,6 @@ TrendChart::TrendChart(UserPrompts& prompts, QWidget* parent) : QFrame(parent), 
     }
     series1_->removeFromLegend();
 
-    streamReplot_.setSingleShot(true);
-    streamReplot_.setInterval(0);
-    connect(&streamReplot_, &QTimer::timeout, this, [this] { plot_->replot(QCustomPlot::rpQueuedReplot); });
     target_ = std::make_unique<PlotTarget>(*plot_, data, streamReplot_);
     chartView_ = std::make_unique<TChartControl>(*target_, kPageSize);
 

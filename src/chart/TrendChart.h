@@ -10,6 +10,7 @@
 
 #include "chart/ChartAxisTarget.h"
 #include "chart/ChartControl.h"
+#include "record/CatchUpThrottle.h"
 #include "record/ReadingLogChart.h"
 #include "record/UserPrompts.h"
 
@@ -53,7 +54,7 @@ public:
     void SetFullScale(int fullScale);
     // How long new points may gather before the chart is drawn again; 0
     // draws on the next turn of the event loop. Paging always draws at once.
-    void SetStreamingReplotDelay(int ms) { streamReplot_.setInterval(ms); }
+    void SetStreamingReplotDelay(int ms) { streamReplot_.SetInterval(ms); }
 
     // ---- what the reading log drives
     void AddValue(double value) override;
@@ -138,7 +139,7 @@ private:
     bool enlarged_ = false;
     QRect savedBounds_;
     QTimer timer2_;
-    QTimer streamReplot_;
+    CatchUpThrottle streamReplot_;
 };
 
 }  // namespace corvel

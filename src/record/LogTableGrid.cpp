@@ -2,7 +2,10 @@
 
 #include <QKeyEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QWheelEvent>
+
+#include "record/BandedPaintStyle.h"
 
 namespace corvel {
 
@@ -75,6 +78,10 @@ LogGrid::LogGrid(LogTableModel& model, QWidget* parent) : QTableView(parent), mo
     for (int column = 0; column < static_cast<int>(std::size(kColumnWidths)); ++column)
         setColumnWidth(column, kColumnWidths[column]);
     setColumnWidth(ReadingLogStore::Unit2, kDefaultColumnWidth);
+
+    // Both bars are repainted with every batch of streamed rows (the view
+    // lays its children out anew each time).
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) bar->setStyle(new BandedPaintStyle(bar));
 
     follow_.setSingleShot(true);
     follow_.setInterval(0);

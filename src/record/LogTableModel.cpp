@@ -3,11 +3,8 @@
 namespace corvel {
 
 LogTableModel::LogTableModel(ReadingLog& log, QObject* parent)
-    : QAbstractTableModel(parent), log_(log), shownRows_(log.RowCount()) {
+    : QAbstractTableModel(parent), log_(log), shownRows_(log.RowCount()), announce_([this] { AnnounceGathered(); }) {
     log_.AddObserver(this);
-    announce_.setSingleShot(true);
-    announce_.setInterval(0);
-    connect(&announce_, &QTimer::timeout, this, &LogTableModel::AnnounceGathered);
 }
 
 LogTableModel::~LogTableModel() {
@@ -65,7 +62,7 @@ Qt::ItemFlags LogTableModel::flags(const QModelIndex& index) const {
 }
 
 void LogTableModel::RowsAboutToBeAppended(int first, int last) {
-    if (announce_.interval() > 0) return;  // told later, all at once
+    if (announce_.Interval() > 0) return;  // told afterwards, all at once
     // The log may already hold rows the model has not shown (a batch):
     // announce from where the model stands.
     first = shownRows_;
@@ -86,8 +83,8 @@ void LogTableModel::AnnounceGathered() {
 }
 
 void LogTableModel::RowsAppended() {
-    if (announce_.interval() > 0) {
-        if (!announce_.isActive()) announce_.start();
+    if (announce_.Interval() > 0) {
+        announce_.Changed();
         return;
     }
     if (pendingLast_ < 0) return;
@@ -100,7 +97,7 @@ void LogTableModel::RowsAppended() {
 }
 
 void LogTableModel::AboutToBeEmptied() {
-    announce_.stop();
+    announce_.Cancel();
     beginResetModel();
 }
 

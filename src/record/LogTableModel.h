@@ -2,8 +2,8 @@
 
 #include <QAbstractTableModel>
 #include <QFont>
-#include <QTimer>
 
+#include "record/CatchUpThrottle.h"
 #include "record/ReadingLog.h"
 
 namespace corvel {
@@ -28,10 +28,11 @@ public:
     static Qt::Alignment ColumnAlignment(int column);
     static std::optional<QFont> ColumnFont(int column);
 
-    // How long appended rows may gather before the grid is told of them;
-    // 0 tells it of each row as it comes. A meter streams many rows a
+    // The shortest time between two announcements of appended rows; 0
+    // tells the grid of each row as it comes. A meter streams many rows a
     // second, and the grid need not redraw for every one.
-    void SetAnnounceDelay(int ms) { announce_.setInterval(ms); }
+    void SetAnnounceDelay(int ms) { announce_.SetInterval(ms); }
+    CatchUpThrottle& AnnounceThrottle() { return announce_; }
 
 signals:
     // After rows were appended (the grid follows the newest one).
@@ -48,7 +49,7 @@ private:
     int shownRows_ = 0;
     int pendingLast_ = -1;
     int pendingFirst_ = -1;
-    QTimer announce_;
+    CatchUpThrottle announce_;
 };
 
 }  // namespace corvel

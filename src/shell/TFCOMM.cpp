@@ -511,7 +511,14 @@ void TFCOMM::renderMirror() {
     const LcdMirror& m = core_.Mirror();
     lcdPanel_->Render(m);
     limitPanel_->Render(m.image1Visible, m.image2Visible);
-    if (bar_->value() != m.pbar2Position) bar_->setValue(m.pbar2Position);
+    if (bar_->value() != m.pbar2Position) {
+        // QProgressBar paints itself at once on a new value, a paint and a
+        // trip to the display server of its own; drawn with the rest of the
+        // mirror it costs nothing extra.
+        bar_->setUpdatesEnabled(false);
+        bar_->setValue(m.pbar2Position);
+        bar_->setUpdatesEnabled(true);
+    }
     if (olText_->isVisibleTo(kd_) != core_.Judge().AlarmShown()) olText_->setVisible(core_.Judge().AlarmShown());
     if (conOk_->isVisibleTo(kd_) != m.conOkVisible) conOk_->setVisible(m.conOkVisible);
     if (conOkN_->isVisibleTo(kd_) != m.conOkNVisible) conOkN_->setVisible(m.conOkNVisible);

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QScrollBar>
 #include <QWheelEvent>
 
+#include "record/BandedPaintStyle.h"
 #include "record/LogTableGrid.h"
 #include "record/test_log_support.h"
 #include "support/QtAppEnvironment.h"
@@ -119,6 +123,81 @@ TEST(LogGrid, ABatchOfLoadedRowsArrivesAsOneInsertion) {
     EXPECT_EQ(rig.model.index(501, 1).data().toString(), "10:00:01");
     EXPECT_EQ(rig.grid.currentIndex().row(), 501);
 }
+
+TEST(LogGrid, AStreamIsToldToTheGridInGatheredInsertionsAndNoRowIsLeftOut) {
+    GridRig rig;
+    rig.model.SetAnnounceDelay(100);
+    std::int64_t now = 0;
+    rig.model.AnnounceThrottle().SetClock([&] { return now; });
+    std::vector<std::pair<int, int>> inserted;
+    QObject::connect(&rig.model, &QAbstractItemModel::rowsInserted,
+                     [&](const QModelIndex&, int first, int last) { inserted.emplace_back(first, last); });
+    // Seventeen readings a second for a little over half a second.
+    for (int i = 0; i < 10; ++i) {
+        rig.Read(std::to_string(i), "m|s");
+        now += 59;
+    }
+    // The stream stops; what waits is told by the throttle's own timer.
+    QElapsedTimer waited;
+    waited.start();
+    while (rig.model.rowCount() < 10 && waited.elapsed() < 2000) QApplication::processEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(rig.model.rowCount(), 10);
+    EXPECT_LT(inserted.size(), 10u) << "each row was told on its own";
+    int next = 0;
+    for (const auto& [first, last] : inserted) {
+        EXPECT_EQ(first, next) << "a gap or an overlap in the insertions";
+        next = last + 1;
+    }
+    EXPECT_EQ(next, 10);
+    EXPECT_EQ(rig.grid.currentIndex().row(), 9);
+}
+
+struct BarCase {
+    const char* name;
+    Qt::Orientation orientation;
+    QSize size;
+};
+
+class BandedBars : public ::testing::TestWithParam<BarCase> {};
+
+TEST_P(BandedBars, LookAsTheyDoWithoutBands) {
+    const BarCase& c = GetParam();
+    const auto picture = [&](bool banded) {
+        QScrollBar bar(c.orientation);
+        if (banded) bar.setStyle(new BandedPaintStyle(&bar));
+        bar.resize(c.size);
+        bar.setRange(0, 977);
+        bar.setPageStep(10);
+        bar.setValue(611);
+        QImage image(c.size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::magenta);
+        bar.render(&image);
+        return image;
+    };
+    const QImage banded = picture(true);
+    const QImage plain = picture(false);
+    ASSERT_EQ(banded.size(), plain.size());
+    // Antialiased edges may round a shade apart; anything drawn twice or
+    // left out is far more.
+    int worst = 0;
+    for (int y = 0; y < plain.height(); ++y) {
+        for (int x = 0; x < plain.width(); ++x) {
+            const QRgb a = banded.pixel(x, y);
+            const QRgb b = plain.pixel(x, y);
+            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
+        }
+    }
+    EXPECT_LE(worst, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Grid, BandedBars,
+                         ::testing::Values(BarCase{"Vertical", Qt::Vertical, {14, 204}},
+                                           BarCase{"Horizontal", Qt::Horizontal, {382, 14}},
+                                           BarCase{"ExactlyTwoTilesTall", Qt::Vertical, {16, 128}},
+                                           BarCase{"OneTile", Qt::Vertical, {14, 60}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct WheelCase {
     const char* name;
