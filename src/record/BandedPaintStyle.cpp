@@ -33,6 +33,9 @@ void BandedPaintStyle::drawComplexControl(ComplexControl control, const QStyleOp
                 p.setPen(painter->pen());
                 p.setBrush(painter->brush());
                 p.translate(-piece.topLeft());
+                // Without a clip of its own the painter passes lines that
+                // run past the image on whole, and the pool gets them.
+                p.setClipRect(piece);
                 QProxyStyle::drawComplexControl(control, option, &p, widget);
             }
             painter->drawImage(piece.topLeft(), image);
