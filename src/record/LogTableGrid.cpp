@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QWheelEvent>
+#include <algorithm>
 
 #include "record/BandedPaintStyle.h"
 
@@ -55,6 +56,9 @@ LogGrid::LogGrid(LogTableModel& model, QWidget* parent) : QTableView(parent), mo
     setShowGrid(true);
     setWordWrap(false);
     setCornerButtonEnabled(false);
+    // Rows move on screen by exactly the pixels the view's offset moves,
+    // which lets a streamed append repaint only the rows that came in.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
 
     QPalette p = palette();
     p.setColor(QPalette::Base, QColor(192, 192, 192));
@@ -86,14 +90,36 @@ LogGrid::LogGrid(LogTableModel& model, QWidget* parent) : QTableView(parent), mo
     follow_.setSingleShot(true);
     follow_.setInterval(0);
     connect(&follow_, &QTimer::timeout, this, &LogGrid::FollowNow);
-    connect(&model_, &LogTableModel::rowsAppended, this, [this] { RowsAppended(); });
+    connect(&model_, &LogTableModel::rowsAppended, this, [this](int first, int) { RowsAppended(first); });
+    // Any other change of the model's shape lays the grid out in full.
+    connect(&model_, &QAbstractItemModel::modelReset, this, &LogGrid::ForgetAppend);
+    connect(&model_, &QAbstractItemModel::layoutChanged, this, &LogGrid::ForgetAppend);
+    connect(&model_, &QAbstractItemModel::rowsRemoved, this, &LogGrid::ForgetAppend);
+    connect(&model_, &QAbstractItemModel::columnsInserted, this, &LogGrid::ForgetAppend);
+    connect(&model_, &QAbstractItemModel::columnsRemoved, this, &LogGrid::ForgetAppend);
     // The indicator marks the current row: repaint it when that moves.
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, verticalHeader()->viewport(),
             qOverload<>(&QWidget::update));
 }
 
-void LogGrid::RowsAppended() {
+void LogGrid::RowsAppended(int first) {
+    if (appendedFrom_ < 0 || first < appendedFrom_) appendedFrom_ = first;
+    appendedRowCount_ = model_.rowCount();
     if (!follow_.isActive()) follow_.start();
+}
+
+void LogGrid::doItemsLayout() {
+    const int from = appendedFrom_;
+    ForgetAppend();
+    if (from < 0 || appendedRowCount_ != model_.rowCount() || !isVisible()) {
+        QTableView::doItemsLayout();
+        return;
+    }
+    // What the table view's own layout does, but for the whole repaint.
+    updateGeometries();
+    if (!verticalHeader()->updatesEnabled()) verticalHeader()->setUpdatesEnabled(true);
+    const int top = std::max(0, rowViewportPosition(from));
+    if (top < viewport()->height()) viewport()->update(0, top, viewport()->width(), viewport()->height() - top);
 }
 
 void LogGrid::FollowNow() {

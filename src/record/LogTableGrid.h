@@ -42,16 +42,27 @@ public:
     // second needs no more than a few moves a second on screen.
     void SetFollowDelay(int ms) { follow_.setInterval(ms); }
 
+    // Lays the view out again. After rows were only added at the end the
+    // picture on screen is still right, so only the rows that came into
+    // view are repainted, not the whole grid as a table view would; while a
+    // meter streams, that is most of the grid's drawing saved.
+    void doItemsLayout() override;
+
 protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
-    void RowsAppended();
+    void RowsAppended(int first);
+    void ForgetAppend() { appendedFrom_ = -1; }
 
     LogTableModel& model_;
     // Rows can arrive far faster than the screen shows them; the grid
     // moves to the newest row once per turn of the event loop.
     QTimer follow_;
+    // The first row of an append not yet laid out; -1 when anything else
+    // changed since the last layout, or nothing did.
+    int appendedFrom_ = -1;
+    int appendedRowCount_ = 0;
 };
 
 }  // namespace corvel

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -152,6 +153,52 @@ TEST(LogGrid, AStreamIsToldToTheGridInGatheredInsertionsAndNoRowIsLeftOut) {
     EXPECT_EQ(next, 10);
     EXPECT_EQ(rig.grid.currentIndex().row(), 9);
 }
+
+// What the window shows, read back from its backing store: only that holds
+// what partial repaints left behind (a widget's grab() draws it afresh).
+QImage OnScreen(QWidget& w) {
+    QApplication::processEvents();
+    return w.screen()->grabWindow(w.winId()).toImage();
+}
+
+struct StreamCase {
+    const char* name;
+    int rowsBefore;
+    int batches;
+    int rowsPerBatch;
+};
+
+class GridStream : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(GridStream, RepaintingOnlyTheNewRowsLeavesThePictureAFullRepaintGives) {
+    const StreamCase& c = GetParam();
+    GridRig rig;
+    rig.Rows(c.rowsBefore);
+    OnScreen(rig.grid);
+    int n = c.rowsBefore;
+    for (int b = 0; b < c.batches; ++b) {
+        {
+            ReadingLog::AppendBatch batch(rig.log);
+            for (int i = 0; i < c.rowsPerBatch; ++i, ++n)
+                rig.log.AppendRow(n + 1, "10:00:01", std::to_string(n * 7 % 1000), "m|s", "", "");
+        }
+        OnScreen(rig.grid);
+    }
+    EXPECT_EQ(rig.grid.currentIndex().row(), n - 1);
+    const QImage streamed = OnScreen(rig.grid);
+    rig.grid.viewport()->update();
+    rig.grid.verticalHeader()->viewport()->update();
+    const QImage full = OnScreen(rig.grid);
+    ASSERT_FALSE(full.isNull());
+    EXPECT_EQ(streamed, full);
+}
+
+INSTANTIATE_TEST_SUITE_P(Appends, GridStream,
+                         ::testing::Values(StreamCase{"IntoTheFreeSpaceBelow", 2, 3, 1},
+                                           StreamCase{"PastTheBottomOneByOne", 5, 14, 1},
+                                           StreamCase{"PastTheBottomInBatches", 1, 6, 4},
+                                           StreamCase{"MoreThanAScreenAtOnce", 3, 2, 40}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 struct BarCase {
     const char* name;
