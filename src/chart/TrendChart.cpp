@@ -35,7 +35,7 @@ public:
     int PointCount() const override { return data_->size(); }
     void AppendToEverySeries(double value) override {
         data_->add(QCPGraphData(data_->size(), value));
-        replot();
+        replot(false);
     }
     void ClearEverySeries() override {
         data_->clear();
@@ -52,7 +52,7 @@ public:
     double BottomMax() const override { return plot_.xAxis->range().upper; }
     void SetBottomRange(double min, double max) override {
         plot_.xAxis->setRange(min, max);
-        replot();
+        replot(true);
     }
 
     void SetPlaceholder() {
@@ -62,15 +62,30 @@ public:
         plot_.replot(QCustomPlot::rpQueuedReplot);
     }
 
-private:
-    void replot() {
-        if (!streaming) {
-            streamReplot_.Cancel();
+    // What a streamed catch-up redraws: the whole plot after the axis
+    // moved, else only the series' own layer.
+    void CatchUp(QCPLayer& seriesLayer) {
+        if (axisMoved_) {
+            axisMoved_ = false;
             plot_.replot(QCustomPlot::rpQueuedReplot);
         } else {
+            seriesLayer.replot();
+        }
+    }
+
+private:
+    void replot(bool axisMoved) {
+        if (!streaming) {
+            streamReplot_.Cancel();
+            axisMoved_ = false;
+            plot_.replot(QCustomPlot::rpQueuedReplot);
+        } else {
+            axisMoved_ = axisMoved_ || axisMoved;
             streamReplot_.Changed();
         }
     }
+
+    bool axisMoved_ = false;
 
     QCustomPlot& plot_;
     QSharedPointer<QCPGraphDataContainer> data_;
@@ -78,7 +93,7 @@ private:
 };
 
 TrendChart::TrendChart(UserPrompts& prompts, QWidget* parent)
-    : QFrame(parent), prompts_(prompts), streamReplot_([this] { plot_->replot(QCustomPlot::rpQueuedReplot); }) {
+    : QFrame(parent), prompts_(prompts), streamReplot_([this] { target_->CatchUp(*seriesLayer_); }) {
     setObjectName(QStringLiteral("ChtshowPanel"));
     setGeometry(kChartBounds);
     plot_ = new QCustomPlot(this);
@@ -105,6 +120,12 @@ TrendChart::TrendChart(UserPrompts& prompts, QWidget* parent)
         g->setScatterStyle(QCPScatterStyle::ssNone);
     }
     series1_->removeFromLegend();
+    // The series draw into a buffer of their own, so that a streamed point
+    // redraws them alone while the axes, grid and legend stay as drawn.
+    plot_->addLayer(QStringLiteral("series"), plot_->layer(QStringLiteral("main")), QCustomPlot::limAbove);
+    seriesLayer_ = plot_->layer(QStringLiteral("series"));
+    seriesLayer_->setMode(QCPLayer::lmBuffered);
+    for (QCPGraph* g : {series2_, series1_}) g->setLayer(seriesLayer_);
 
     target_ = std::make_unique<PlotTarget>(*plot_, data, streamReplot_);
     chartView_ = std::make_unique<TChartControl>(*target_, kPageSize);

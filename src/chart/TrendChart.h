@@ -16,6 +16,7 @@
 
 class QCustomPlot;
 class QCPGraph;
+class QCPLayer;
 
 namespace corvel {
 
@@ -126,6 +127,7 @@ private:
     QCustomPlot* plot_ = nullptr;
     QCPGraph* series2_ = nullptr;
     QCPGraph* series1_ = nullptr;
+    QCPLayer* seriesLayer_ = nullptr;
     std::unique_ptr<PlotTarget> target_;
     std::unique_ptr<TChartControl> chartView_;
     QPointer<ChartToolbar> toolbar_;

@@ -395,5 +395,34 @@ TEST(TrendChart, LoggedReadingsBecomePointsAndRecordNewStartsOver) {
     EXPECT_EQ(rig.chart->Bt10Caption(), "1");
 }
 
+struct StreamCase {
+    const char* name;
+    int points;  // 100 a page: past 100 the axis moves on
+};
+
+class ChartStream : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(ChartStream, ShowsWhatAFullReplotShows) {
+    ChartRig rig;
+    rig.window.show();
+    rig.chart->SetStreamingReplotDelay(30);
+    Spin(50);
+    for (int i = 0; i < GetParam().points; ++i) {
+        rig.chart->AddValue(((i * 37) % 200 - 100) * 30.0);
+        if (i % 3 == 0) Spin(12);
+    }
+    Spin(150);  // the last catch-up
+    // What the widget paints is what its buffers hold.
+    const QImage streamed = rig.chart->Chtshow().grab().toImage();
+    rig.chart->Chtshow().replot(QCustomPlot::rpImmediateRefresh);
+    const QImage full = rig.chart->Chtshow().grab().toImage();
+    EXPECT_EQ(streamed, full);
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, ChartStream,
+                         ::testing::Values(StreamCase{"WithinTheFirstPage", 60}, StreamCase{"PastAPageTurn", 130},
+                                           StreamCase{"EndingOnAPageTurn", 101}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace
 }  // namespace corvel::test
