@@ -97,9 +97,17 @@ LogGrid::LogGrid(LogTableModel& model, QWidget* parent) : QTableView(parent), mo
     connect(&model_, &QAbstractItemModel::rowsRemoved, this, &LogGrid::ForgetAppend);
     connect(&model_, &QAbstractItemModel::columnsInserted, this, &LogGrid::ForgetAppend);
     connect(&model_, &QAbstractItemModel::columnsRemoved, this, &LogGrid::ForgetAppend);
-    // The indicator marks the current row: repaint it when that moves.
-    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, verticalHeader()->viewport(),
-            qOverload<>(&QWidget::update));
+    // The indicator marks the current row: repaint the two rows it moves
+    // between.
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& now, const QModelIndex& before) {
+                QHeaderView* rows = verticalHeader();
+                for (const QModelIndex& i : {now, before}) {
+                    if (!i.isValid()) continue;
+                    const int y = rows->sectionViewportPosition(i.row());
+                    rows->viewport()->update(0, y, rows->viewport()->width(), rows->sectionSize(i.row()));
+                }
+            });
 }
 
 void LogGrid::RowsAppended(int first) {

@@ -96,7 +96,7 @@ QToolButton* speedButton(QWidget* parent, const char* name, const QString& hint,
 // Everything the layout keeps out of the user's reach lies right of the
 // client area, where the window clips it.
 constexpr int kOutOfReach = TFCOMM::kClientWidth + 8;
-constexpr int kStreamingDisplayMs = 200;
+constexpr int kStreamingDisplayMs = 300;
 
 }  // namespace
 
@@ -149,7 +149,7 @@ TFCOMM::TFCOMM(WindowPlatform platform, QWidget* parent)
     grid_->setObjectName(QStringLiteral("DBGrid1"));
     grid_->setGeometry(3, 336, 398, 220);
     // Rows and points arrive up to many times a second; the grid and the
-    // chart catch up five times a second, the mirror at once.
+    // chart catch up three times a second, the mirror at once.
     logModel_->SetAnnounceDelay(kStreamingDisplayMs);
     chart_->SetStreamingReplotDelay(kStreamingDisplayMs);
     buildLogToolbar();
