@@ -53,8 +53,8 @@ public:
 
     // The left axis runs from -fullScale to +fullScale.
     void SetFullScale(int fullScale);
-    // How long new points may gather before the chart is drawn again; 0
-    // draws on the next turn of the event loop. Paging always draws at once.
+    // The shortest time between two redraws for streamed points; 0 redraws
+    // for every point. Paging always redraws at once.
     void SetStreamingReplotDelay(int ms) { streamReplot_.SetInterval(ms); }
 
     // ---- what the reading log drives

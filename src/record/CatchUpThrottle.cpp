@@ -23,21 +23,20 @@ CatchUpThrottle::CatchUpThrottle(std::function<void()> show, QObject* parent)
 
 void CatchUpThrottle::Changed() {
     pending_ = true;
-    const std::int64_t since = clock_() - lastShown_;
-    if (interval_ == 0 || !everShown_ || since >= interval_) {
+    const std::int64_t now = clock_();
+    if (interval_ == 0 || !lastShown_ || now - *lastShown_ >= interval_) {
         ShowNow();
         return;
     }
     // Half an interval of grace: a steady stream brings the next change,
     // and with it this one, before the timer would fire.
-    if (!late_.isActive()) late_.start(static_cast<int>(interval_ - since + interval_ / 2));
+    if (!late_.isActive()) late_.start(static_cast<int>(interval_ - (now - *lastShown_) + interval_ / 2));
 }
 
 void CatchUpThrottle::ShowNow() {
     late_.stop();
     if (!pending_) return;
     pending_ = false;
-    everShown_ = true;
     lastShown_ = clock_();
     show_();
 }

@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace corvel {
 
@@ -44,8 +45,7 @@ private:
     QTimer late_;
     int interval_ = 0;
     bool pending_ = false;
-    bool everShown_ = false;
-    std::int64_t lastShown_ = 0;
+    std::optional<std::int64_t> lastShown_;  // none before the first catch-up
 };
 
 }  // namespace corvel

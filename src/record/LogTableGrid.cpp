@@ -6,7 +6,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
-#include "record/BandedPaintStyle.h"
+#include "record/TiledPaintStyle.h"
 
 namespace corvel {
 
@@ -85,7 +85,7 @@ LogGrid::LogGrid(LogTableModel& model, QWidget* parent) : QTableView(parent), mo
 
     // Both bars are repainted with every batch of streamed rows (the view
     // lays its children out anew each time).
-    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) bar->setStyle(new BandedPaintStyle(bar));
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) bar->setStyle(new TiledPaintStyle(bar));
 
     follow_.setSingleShot(true);
     follow_.setInterval(0);
@@ -112,14 +112,13 @@ LogGrid::LogGrid(LogTableModel& model, QWidget* parent) : QTableView(parent), mo
 
 void LogGrid::RowsAppended(int first) {
     if (appendedFrom_ < 0 || first < appendedFrom_) appendedFrom_ = first;
-    appendedRowCount_ = model_.rowCount();
     if (!follow_.isActive()) follow_.start();
 }
 
 void LogGrid::doItemsLayout() {
     const int from = appendedFrom_;
     ForgetAppend();
-    if (from < 0 || appendedRowCount_ != model_.rowCount() || !isVisible()) {
+    if (from < 0 || !isVisible()) {
         QTableView::doItemsLayout();
         return;
     }

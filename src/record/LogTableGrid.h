@@ -62,7 +62,6 @@ private:
     // The first row of an append not yet laid out; -1 when anything else
     // changed since the last layout, or nothing did.
     int appendedFrom_ = -1;
-    int appendedRowCount_ = 0;
 };
 
 }  // namespace corvel

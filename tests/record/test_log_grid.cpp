@@ -9,7 +9,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-#include "record/BandedPaintStyle.h"
+#include "record/TiledPaintStyle.h"
 #include "record/LogTableGrid.h"
 #include "record/test_log_support.h"
 #include "support/QtAppEnvironment.h"
@@ -206,13 +206,13 @@ struct BarCase {
     QSize size;
 };
 
-class BandedBars : public ::testing::TestWithParam<BarCase> {};
+class TiledBars : public ::testing::TestWithParam<BarCase> {};
 
-TEST_P(BandedBars, LookAsTheyDoWithoutBands) {
+TEST_P(TiledBars, LookAsTheyDoUntiled) {
     const BarCase& c = GetParam();
-    const auto picture = [&](bool banded) {
+    const auto picture = [&](bool inTiles) {
         QScrollBar bar(c.orientation);
-        if (banded) bar.setStyle(new BandedPaintStyle(&bar));
+        if (inTiles) bar.setStyle(new TiledPaintStyle(&bar));
         bar.resize(c.size);
         bar.setRange(0, 977);
         bar.setPageStep(10);
@@ -222,15 +222,15 @@ TEST_P(BandedBars, LookAsTheyDoWithoutBands) {
         bar.render(&image);
         return image;
     };
-    const QImage banded = picture(true);
+    const QImage tiled = picture(true);
     const QImage plain = picture(false);
-    ASSERT_EQ(banded.size(), plain.size());
+    ASSERT_EQ(tiled.size(), plain.size());
     // Antialiased edges may round a shade apart; anything drawn twice or
     // left out is far more.
     int worst = 0;
     for (int y = 0; y < plain.height(); ++y) {
         for (int x = 0; x < plain.width(); ++x) {
-            const QRgb a = banded.pixel(x, y);
+            const QRgb a = tiled.pixel(x, y);
             const QRgb b = plain.pixel(x, y);
             worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
                               std::abs(qBlue(a) - qBlue(b)), std::abs(qAlpha(a) - qAlpha(b))});
@@ -239,7 +239,7 @@ TEST_P(BandedBars, LookAsTheyDoWithoutBands) {
     EXPECT_LE(worst, 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Grid, BandedBars,
+INSTANTIATE_TEST_SUITE_P(Grid, TiledBars,
                          ::testing::Values(BarCase{"Vertical", Qt::Vertical, {14, 204}},
                                            BarCase{"Horizontal", Qt::Horizontal, {382, 14}},
                                            BarCase{"ExactlyTwoTilesTall", Qt::Vertical, {16, 128}},

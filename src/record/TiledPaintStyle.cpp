@@ -1,17 +1,17 @@
-#include "record/BandedPaintStyle.h"
+#include "record/TiledPaintStyle.h"
 
 #include <QImage>
 #include <QPainter>
-#include <algorithm>
 #include <QStyleOptionComplex>
+#include <algorithm>
 
 namespace corvel {
 
-BandedPaintStyle::BandedPaintStyle(QObject* parent) {
+TiledPaintStyle::TiledPaintStyle(QObject* parent) {
     setParent(parent);
 }
 
-void BandedPaintStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+void TiledPaintStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
                                           QPainter* painter, const QWidget* widget) const {
     const QRect area = option->rect;
     const qreal ratio = painter && painter->device() ? painter->device()->devicePixelRatio() : 1.0;

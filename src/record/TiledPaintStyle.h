@@ -17,12 +17,12 @@ namespace corvel {
 // fills stay on the GUI thread. Each tile is drawn into an image of its own
 // and laid onto the painter: a style may set clips of its own while it
 // draws, but it cannot draw beyond the image. The picture is the same.
-class BandedPaintStyle final : public QProxyStyle {
+class TiledPaintStyle final : public QProxyStyle {
 public:
     static constexpr int kTile = 64;
 
     // Follows the application's style; owned by `parent` when one is given.
-    explicit BandedPaintStyle(QObject* parent = nullptr);
+    explicit TiledPaintStyle(QObject* parent = nullptr);
 
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
                             const QWidget* widget = nullptr) const override;
