@@ -40,6 +40,9 @@ QToolButton* MakeButton(QWidget* parent, const char* name, const QString& hint, 
 
 ChartToolbar::ChartToolbar(TrendChart& chart, QWidget* parent) : QWidget(parent), chart_(chart) {
     setObjectName(QStringLiteral("ChartToolbar"));
+    // The enlarged chart moves the toolbar over the window's top row: it
+    // paints its own background so that nothing below shows through.
+    setAutoFillBackground(true);
 
     btFill_ = new QCheckBox(QStringLiteral("Fill"), this);
     btFill_->setObjectName(QStringLiteral("BtFill"));

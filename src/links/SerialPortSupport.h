@@ -24,4 +24,11 @@ constexpr QSerialPort::StopBits OneAndHalfStopBits() {
 // pseudo-terminal refusing modem-line calls, are no reason to let go.
 bool DeviceGone(const QSerialPort& port, QSerialPort::SerialPortError error);
 
+// Puts exactly `parity` on an open port's line. Qt sets the stick-parity
+// flag for Mark and Space but leaves it set when the parity changes to
+// None, Even or Odd; a real UART then sends Space or Mark where Even or Odd
+// was asked for, and the device keeps the flag across close and open. So
+// the parity bits are written whole here, every time.
+void SetExactParity(QSerialPort& port, QSerialPort::Parity parity);
+
 }  // namespace corvel::detail

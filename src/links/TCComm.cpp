@@ -108,7 +108,7 @@ void TCComm::ApplySettings() {
     // Results are not checked; the port keeps what the system accepted.
     port_->setBaudRate(BaudRateValue(baudRate_));
     port_->setStopBits(toQt(stopBits_));
-    port_->setParity(toQt(parity_));
+    detail::SetExactParity(*port_, toQt(parity_));
     port_->setDataBits(static_cast<QSerialPort::DataBits>(5 + (static_cast<int>(byteSize_) & 3)));
     port_->setFlowControl(QSerialPort::NoFlowControl);
     port_->setDataTerminalReady(true);

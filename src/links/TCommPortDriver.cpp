@@ -52,8 +52,11 @@ TCommPortDriver::TCommPortDriver(QObject* parent)
     : QObject(parent),
       port_(new QSerialPort(this)),
       pollTimer_(new QTimer(this)),
+      reopenTimer_(new QTimer(this)),
       receiveBuffer_(inBufSize_) {
     connect(pollTimer_, &QTimer::timeout, this, &TCommPortDriver::PollTimerProc);
+    reopenTimer_->setInterval(kReopenPeriodMs);
+    connect(reopenTimer_, &QTimer::timeout, this, &TCommPortDriver::Reopen);
     // The error is acted on from the event loop, not inside QSerialPort's
     // own read path that reported it.
     connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
@@ -72,24 +75,39 @@ bool TCommPortDriver::Connect() {
     if (IsConnected()) return true;
     const QString name = QStringLiteral("COM%1").arg(static_cast<int>(comPort_) + 1);
     const QString device = portMap_.Resolve(name);
-    if (device.isEmpty()) return false;
-    port_->setPortName(device);
-    if (!port_->open(QIODevice::ReadWrite)) {
-        port_->clearError();
+    if (device.isEmpty()) {
+        connectFailure_ = name + QStringLiteral(": no device is assigned to this name");
         return false;
     }
-    ++generation_;
+    QString reason;
+    if (!OpenDevice(device, &reason)) {
+        connectFailure_ = QStringLiteral("%1 (%2): %3").arg(name, device, reason);
+        return false;
+    }
+    connectFailure_.clear();
     connected_ = true;
     openDevice_ = device;
-    port_->setReadBufferSize(std::max<qint64>(kReadAheadLimit, inBufSize_));
-    SilenceReadAhead();
     ApplySettings();
     pollTimer_->start(std::max<int>(pollingDelay_, kMinTimerPeriodMs));
     return true;
 }
 
+bool TCommPortDriver::OpenDevice(const QString& device, QString* reason) {
+    port_->setPortName(device);
+    if (!port_->open(QIODevice::ReadWrite)) {
+        *reason = port_->errorString();
+        port_->clearError();
+        return false;
+    }
+    ++generation_;
+    port_->setReadBufferSize(std::max<qint64>(kReadAheadLimit, inBufSize_));
+    SilenceReadAhead();
+    return true;
+}
+
 void TCommPortDriver::Disconnect() {
     if (!IsConnected()) return;
+    reopenTimer_->stop();
     pollTimer_->stop();
     port_->close();
     port_->clearError();
@@ -103,7 +121,7 @@ void TCommPortDriver::ApplySettings() {
     // Nothing here is checked: the port keeps whatever the system accepted.
     port_->setBaudRate(BaudRateValue(speed_));
     port_->setDataBits(static_cast<QSerialPort::DataBits>(5 + static_cast<int>(dataBits_)));
-    port_->setParity(toQt(parity_));
+    detail::SetExactParity(*port_, toQt(parity_));
     port_->setStopBits(toQt(stopBits_));
     const bool rtsCts = hw_ == TComPortHwHandshaking::hhRTSCTS;
     const bool xonXoff = sw_ == TComPortSwHandshaking::shXONXOFF;
@@ -187,7 +205,7 @@ void TCommPortDriver::SetComPortOutBufSize(std::uint16_t size) {
 
 void TCommPortDriver::SetComPortPollingDelay(std::uint16_t ms) {
     if (ms == pollingDelay_) return;
-    if (IsConnected()) {
+    if (IsConnected() && !awaitingDevice()) {
         pollTimer_->stop();
         pollingDelay_ = ms;
         pollTimer_->start(std::max<int>(pollingDelay_, kMinTimerPeriodMs));
@@ -264,7 +282,8 @@ void TCommPortDriver::DeliverBuffered(std::vector<std::uint8_t>& buffer) {
         if (::ioctl(fd, FIONREAD, &waiting) < 0 || waiting <= 0) waiting = static_cast<int>(buffer.size());
         qint64 left = std::min<qint64>(waiting, kReadAheadLimit);
         while (left > 0 && live()) {
-            const ssize_t n = ::read(fd, buffer.data(), static_cast<std::size_t>(std::min<qint64>(left, qint64(buffer.size()))));
+            const ssize_t n = ::read(fd, buffer.data(),
+                                     static_cast<std::size_t>(std::min<qint64>(left, qint64(buffer.size()))));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;  // failed and empty reads are dropped silently
             left -= n;
@@ -288,6 +307,26 @@ void TCommPortDriver::SilenceReadAhead() {
 void TCommPortDriver::ReleaseVanishedDevice() {
     port_->close();
     port_->clearError();
+    // Nothing to poll until the device is back; the search wakes the
+    // program once a second, not once a poll.
+    pollTimer_->stop();
+    reopenTimer_->start();
+}
+
+bool TCommPortDriver::awaitingDevice() const {
+    return reopenTimer_->isActive();
+}
+
+void TCommPortDriver::Reopen() {
+    if (!IsConnected() || port_->isOpen()) {
+        reopenTimer_->stop();
+        return;
+    }
+    QString reason;
+    if (!OpenDevice(openDevice_, &reason)) return;  // not back yet
+    reopenTimer_->stop();
+    ApplySettings();
+    pollTimer_->start(std::max<int>(pollingDelay_, kMinTimerPeriodMs));
 }
 
 void TCommPortDriver::OnPortError(QSerialPort::SerialPortError error, quint64 generation) {
@@ -296,8 +335,7 @@ void TCommPortDriver::OnPortError(QSerialPort::SerialPortError error, quint64 ge
         port_->clearError();
         return;
     }
-    // Let the device go but stay connected: polls find nothing, and
-    // Disconnect then Connect opens the device afresh.
+    // Let the device go but stay connected until it is back.
     ReleaseVanishedDevice();
 }
 

@@ -20,10 +20,9 @@
 // A device that disappears while open (a USB adapter pulled out: the kernel
 // hangs up the descriptor) is released at once, so that nothing spins on
 // the dead descriptor and the system can give the adapter its old node back
-// when it returns. The driver stays in its connected state delivering
-// nothing, like a port whose reads fail, and Connect keeps returning true;
-// the user stops and starts the link (Disconnect, Connect) to pick the
-// device up again.
+// when it returns. The driver stays connected and tries to open the same
+// device again about once a second; when it is back, the line is set up as
+// before and polling goes on. Disconnect ends the retries.
 
 #include <QObject>
 #include <QSerialPort>
@@ -125,6 +124,15 @@ public:
 
     // The device the last Connect opened; empty when closed.
     const QString& openDevice() const { return openDevice_; }
+    // Why the last Connect failed, for the user: the COM name, the device
+    // it maps to and the system's reason ("COM1 (/dev/ttyUSB0): Permission
+    // denied"). Empty after a successful Connect.
+    const QString& connectFailure() const { return connectFailure_; }
+    // True while the device of a connected driver has gone and the driver
+    // waits for it to come back.
+    bool awaitingDevice() const;
+    // How often a vanished device is looked for.
+    static constexpr int kReopenPeriodMs = 1000;
 
 private:
     void PollTimerProc();
@@ -134,8 +142,14 @@ private:
     // Switches QSerialPort's own reader off where the driver reads the
     // descriptor itself.
     void SilenceReadAhead();
-    // Lets go of a device that has gone, staying connected.
+    // Lets go of a device that has gone, staying connected, and starts
+    // looking for it.
     void ReleaseVanishedDevice();
+    // One attempt to open the vanished device again.
+    void Reopen();
+    // Opens `device` and sets it up for polling; false if it cannot be
+    // opened, with the system's reason in `reason`.
+    bool OpenDevice(const QString& device, QString* reason);
 
     TComPortNumber comPort_ = TComPortNumber::pnCOM2;
     TComPortBaudRate speed_ = TComPortBaudRate::br9600;
@@ -154,6 +168,7 @@ private:
     PortMap portMap_;
     QSerialPort* port_;
     QTimer* pollTimer_;
+    QTimer* reopenTimer_;
     bool connected_ = false;
     // Counts opens, so that an error reported for an earlier open cannot
     // close the device of a later one.
@@ -161,6 +176,7 @@ private:
     int deliveryDepth_ = 0;
     bool pollQueued_ = false;
     QString openDevice_;
+    QString connectFailure_;
     std::vector<std::uint8_t> receiveBuffer_;
 };
 

@@ -139,6 +139,12 @@ void LogGrid::FollowNow() {
     scrollTo(newest);
 }
 
+void LogGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.row() == model_.rowCount() - 1) scrollTo(current);
+}
+
 void LogGrid::wheelEvent(QWheelEvent* event) {
     const QPoint delta = event->angleDelta();
     if (delta.y() == 0 && delta.x() != 0) {  // a sideways tilt scrolls as usual

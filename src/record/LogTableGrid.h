@@ -50,6 +50,11 @@ public:
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
+    // The scroll bars come (and go) a turn of the event loop after the rows
+    // that called for them were scrolled into view; the viewport shrinks
+    // under the newest row. A grid following the newest row scrolls to it
+    // again.
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void RowsAppended(int first);

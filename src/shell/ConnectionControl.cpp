@@ -3,13 +3,23 @@
 namespace corvel {
 
 void ConnectionControl::serialStart() {
+    const MenuItemState start1Before = START1, stop1Before = STOP1;
     START1.checked = true;
     START1.enabled = false;
     STOP1.enabled = true;
     STOP1.checked = false;
-    // A port that cannot be opened is not reported: the controls show the
-    // started state, no data comes and the no-data image stays.
-    comm2_.Connect();
+    // ---- a port that cannot be opened
+    // Showing the started state would leave the user waiting for data that
+    // never comes: the controls go back to the stopped state they were in,
+    // and a message says which port failed and why.
+    if (!comm2_.Connect()) {
+        START1 = start1Before;
+        STOP1 = stop1Before;
+        down_[static_cast<int>(GroupButton::COMCon)] = false;
+        changed();
+        prompts_.Message(UserPrompts::Kind::Error, comm2_.connectFailure().toStdString());
+        return;
+    }
     BTConVisible = false;
     BtDisconVisible = true;
     PortPanelsEnabled = false;

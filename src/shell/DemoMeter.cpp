@@ -5,6 +5,13 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#ifdef Q_OS_LINUX
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
+
 namespace corvel {
 
 DemoMeter::~DemoMeter() {
@@ -30,6 +37,16 @@ bool DemoMeter::Start(const QString& program, QString* error) {
     }
     process_.setProgram(program);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+#ifdef Q_OS_LINUX
+    // However the program ends (a signal, a crash), the kernel ends the
+    // simulator with it. Set in the child between fork and exec; a parent
+    // that died before that is caught by the check that follows.
+    const pid_t parent = ::getpid();
+    process_.setChildProcessModifier([parent] {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (::getppid() != parent) ::_exit(1);
+    });
+#endif
     process_.start();
     if (!process_.waitForStarted(5000)) {
         *error = QStringLiteral("could not start %1: %2").arg(program, process_.errorString());

@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include "Assets.h"
+#include "shell/FocusMove.h"
 
 namespace corvel {
 
@@ -149,7 +150,12 @@ bool LimitPanel::eventFilter(QObject* watched, QEvent* event) {
                 if (!passes) return true;
             }
         }
-    } else if (event->type() == QEvent::FocusOut) {
+    } else if (event->type() == QEvent::FocusOut &&
+               // Only when the user really leaves the edit: a menu, a message
+               // box or another window must not put the old text back under
+               // the cursor.
+               FocusMovesToAnotherControl(static_cast<QWidget*>(watched),
+                                          *static_cast<QFocusEvent*>(event))) {
         if (isHigh) {
             judge_.T1HIExit();
         } else {

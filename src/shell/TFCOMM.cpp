@@ -23,6 +23,7 @@
 #include "record/LogTableGrid.h"
 #include "record/LogTableModel.h"
 #include "record/ReadingLog.h"
+#include "shell/CoreStartUp.h"
 #include "shell/LimitPanel.h"
 
 namespace corvel {
@@ -148,11 +149,9 @@ void TFCOMM::wireLinks() {
 
 void TFCOMM::FormCreate() {
     // 1. The chart view control exists with the chart, 100 points a page.
-    // 2. The system's decimal separator.
-    core_.SetDecimalSeparator(platform_.decimalSeparator);
+    // 2. The system's decimal separator: with the core's start-up below.
     // 3. The grid's wheel moves one record a notch (the grid does it).
-    // 4. The range class "4" values.
-    RangeValues range = RangeValuesFor("4");
+    // 4. The range class values: with the core's start-up below.
     // 5, 6. The log is created empty with its counters at their start.
     // 7. The chart as Graphic -> New leaves it, on the area series.
     chart_->SetComboBox1ItemIndex(0);
@@ -171,16 +170,13 @@ void TFCOMM::FormCreate() {
             break;
         case SerialFrameHandler::None: break;
     }
-    if (profile_.presetFirstDigit) core_.Mirror().digit(Digit::LcdDa).assign(1, '3');
     if (profile_.baud19200) comm2_->SetComPortSpeed(TComPortBaudRate::br19200);
-    // 9, 10. The range class columns.
-    range = RangeValuesFor(profile_.rangeClass);
-    core_.SetRange(range);
+    // 2, 4, 8 to 11. The core as start-up leaves it (the separator, the
+    // range class columns, the digit preset, the second row's symbols
+    // blank), in the one place corvel-decode starts its core too.
+    const RangeValues range = StartCore(core_, profile_, platform_.decimalSeparator);
     if (!range.SetmaxText.empty()) setmax_->setText(QString::fromStdString(range.SetmaxText));
     if (!range.SetMinText.empty()) setmin_->setText(QString::fromStdString(range.SetMinText));
-    // 11. The second row's symbols start blank.
-    core_.Mirror().label4.clear();
-    core_.Mirror().label5.clear();
     // 12. The value axis spans the full scale both ways.
     chart_->SetFullScale(range.FullScale);
     // 13. The title, marked with the host's bitness.

@@ -25,6 +25,7 @@
 #include "record/LogTableModel.h"
 #include "record/ReadingLog.h"
 #include "shell/LimitPanel.h"
+#include "shell/OutOfReach.h"
 #include "shell/TFCOMM.h"
 
 namespace corvel {
@@ -362,6 +363,10 @@ void TFCOMM::buildOutOfReach() {
         box->setGeometry(0, y, 120, 16);
         y += 16;
     }
+
+    // ---- out of the user's reach: no key reaches these either
+    for (QWidget* area : std::initializer_list<QWidget*>{kd_, panel3_, links, alarm, switches})
+        OutOfReach::Keep(area);
 }
 
 }  // namespace corvel

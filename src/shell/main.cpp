@@ -9,6 +9,7 @@
 #include "shell/DemoMeter.h"
 #include "shell/HostInfo.h"
 #include "shell/QtPrompts.h"
+#include "shell/QuitOnSignal.h"
 #include "shell/TFCOMM.h"
 
 int main(int argc, char** argv) {
@@ -47,6 +48,9 @@ int main(int argc, char** argv) {
         }
         ports.Set(assignment->comName, assignment->device);
     }
+    // A stop asked for by a signal runs the same shutdown as Quit, so that
+    // the demo's simulator ends with the program.
+    corvel::QuitOnSignal stopOnSignal;
     corvel::DemoMeter meter;
     if (options.isSet(demo)) {
         QString error;

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "links/ComponentError.h"
-#include "support/LinkTestSupport.h"
 #include "links/TCComm.h"
+#include "support/LinkTestSupport.h"
 
 namespace corvel {
 namespace {
@@ -240,6 +240,36 @@ INSTANTIATE_TEST_SUITE_P(
                       CCommLineCase{"Space5OneAndHalf", TBaudrate::CBR_115200, TByteSize::_5, TParity::Space,
                                     TStopBits::_1_5, B115200, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CCommTest, EveryParityChangePutsExactlyThatParityOnTheLine) {
+    // A pseudo-terminal clears the enable bit itself but keeps odd and
+    // stick parity as programmed, which is what a real UART would send.
+    const auto bits = [this] { return pty.Attributes().c_cflag & (PARODD | CMSPAR); };
+    const struct {
+        TParity parity;
+        bool reopen;  // closed and opened again before it is set
+        tcflag_t expected;
+    } steps[] = {{TParity::Mark, false, PARODD | CMSPAR}, {TParity::Even, false, 0},
+                 {TParity::Space, false, CMSPAR},         {TParity::Odd, false, PARODD},
+                 {TParity::Mark, false, PARODD | CMSPAR}, {TParity::Non, false, 0},
+                 {TParity::Space, false, CMSPAR},         {TParity::Even, true, 0},
+                 {TParity::Mark, true, PARODD | CMSPAR},  {TParity::Odd, true, PARODD},
+                 {TParity::Space, true, CMSPAR},          {TParity::Non, true, 0}};
+    comm->Open();
+    int i = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message() << "step " << i++ << (step.reopen ? " after reopening" : ""));
+        if (step.reopen) {
+            comm->Close();
+            comm->SetParity(step.parity);
+            comm->Open();
+        } else {
+            comm->SetParity(step.parity);
+        }
+        EXPECT_EQ(bits(), step.expected);
+    }
+    comm->Close();
+}
 
 TEST(CCommBaud, AValueOutsideTheEnumerationGives9600) {
     EXPECT_EQ(BaudRateValue(static_cast<TBaudrate>(200)), 9600);

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QSerialPort>
 #include <QThread>
@@ -10,8 +13,8 @@
 #include <memory>
 
 #include "links/FrameCounter.h"
-#include "support/LinkTestSupport.h"
 #include "links/TCommPortDriver.h"
+#include "support/LinkTestSupport.h"
 
 namespace corvel {
 namespace {
@@ -102,6 +105,16 @@ TEST_P(DriverBadPort, ConnectReturnsFalseAndDeliversNothing) {
     driver.setPortMap(map);
     EXPECT_FALSE(driver.Connect());
     EXPECT_FALSE(driver.IsConnected());
+    // Said for the user: the COM name, where it leads, the system's reason.
+    const QString device = map.Resolve(QStringLiteral("COM1"));
+    const QString failure = driver.connectFailure();
+    if (device.isEmpty()) {
+        EXPECT_EQ(failure, QStringLiteral("COM1: no device is assigned to this name"));
+    } else {
+        const QString prefix = QStringLiteral("COM1 (%1): ").arg(device);
+        EXPECT_TRUE(failure.startsWith(prefix)) << failure.toStdString();
+        EXPECT_GT(failure.size(), prefix.size()) << "no reason given";
+    }
     pty.Write("0123456789");
     SpinFor(150);
     EXPECT_TRUE(received.chunks.isEmpty());
@@ -233,6 +246,48 @@ INSTANTIATE_TEST_SUITE_P(
                           "SwHandshaking", [](auto& d) { d.SetComPortSwHandshaking(S::shXONXOFF); },
                           [](const termios& t) { return (t.c_iflag & (IXON | IXOFF)) == (IXON | IXOFF); }}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The parity bits a pseudo-terminal keeps: it always clears the enable
+// bit itself, but odd and stick parity stay as programmed, which is what a
+// real UART would send.
+tcflag_t ParityBits(const termios& t) {
+    return t.c_cflag & (PARODD | CMSPAR);
+}
+
+tcflag_t ExpectedParityBits(TComPortParity p) {
+    switch (p) {
+        case P::ptODD: return PARODD;
+        case P::ptMARK: return PARODD | CMSPAR;
+        case P::ptSPACE: return CMSPAR;
+        case P::ptNONE:
+        case P::ptEVEN: break;
+    }
+    return 0;
+}
+
+TEST_F(DriverTest, EveryParityChangePutsExactlyThatParityOnTheLine) {
+    // Each step: the parity asked for, and whether the port is closed and
+    // opened again before it is set.
+    const struct {
+        TComPortParity parity;
+        bool reopen;
+    } steps[] = {{P::ptMARK, false}, {P::ptEVEN, false}, {P::ptSPACE, false}, {P::ptODD, false},
+                 {P::ptMARK, false}, {P::ptNONE, false}, {P::ptSPACE, false}, {P::ptEVEN, true},
+                 {P::ptMARK, true},  {P::ptODD, true},   {P::ptSPACE, true},  {P::ptNONE, true}};
+    ASSERT_TRUE(driver.Connect());
+    int i = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(testing::Message() << "step " << i++ << (step.reopen ? " after reopening" : ""));
+        if (step.reopen) {
+            driver.Disconnect();
+            driver.SetComPortParity(step.parity);
+            ASSERT_TRUE(driver.Connect());
+        } else {
+            driver.SetComPortParity(step.parity);
+        }
+        EXPECT_EQ(ParityBits(pty.Attributes()), ExpectedParityBits(step.parity));
+    }
+}
 
 TEST_F(DriverTest, SpeedChangeWhileOpenDiscardsPendingInput) {
     ASSERT_TRUE(driver.Connect());
@@ -475,6 +530,86 @@ TEST_F(DriverTest, AVanishedDeviceIsSurvivedIdlyAndReconnectingFindsItsSuccessor
     ASSERT_TRUE(successor.Write("after"));
     ASSERT_TRUE(WaitForBytes(11));
     EXPECT_EQ(received.All(), "beforeafter");
+}
+
+// The adapter comes back under the same name: a link to a terminal that
+// is removed with its terminal and made again pointing to a new one.
+class DeviceLink {
+public:
+    DeviceLink() : path_(QDir::temp().filePath(QStringLiteral("corvel-adapter-%1").arg(::getpid()))) {
+        Remove();
+    }
+    ~DeviceLink() { Remove(); }
+    const QString& path() const { return path_; }
+    bool PointTo(const QString& device) {
+        Remove();
+        return QFile::link(device, path_);
+    }
+    void Remove() { QFile::remove(path_); }
+
+private:
+    QString path_;
+};
+
+TEST_F(DriverTest, ADeviceThatComesBackUnderItsNameResumesWithTheLinesSettings) {
+    DeviceLink node;
+    auto first = std::make_unique<Pty>();
+    ASSERT_TRUE(first->ok());
+    ASSERT_TRUE(node.PointTo(first->path()));
+    PortMap map;
+    map.Set("COM1", node.path());
+    driver.setPortMap(map);
+    driver.SetComPortParity(TComPortParity::ptODD);
+    ASSERT_TRUE(driver.Connect());
+    ASSERT_TRUE(first->Write("before"));
+    ASSERT_TRUE(WaitForBytes(6));
+
+    // Pulled out: the node goes with the device.
+    first.reset();
+    node.Remove();
+    ASSERT_TRUE(WaitUntil([&] { return driver.awaitingDevice(); }, 2000));
+    const auto before = test::EventCount();
+    SpinFor(1500);
+    EXPECT_LT(test::EventCount() - before, 200u) << "looking for the device keeps the program busy";
+    EXPECT_TRUE(driver.IsConnected());
+
+    // Plugged back: a new device under the old name.
+    Pty second;
+    ASSERT_TRUE(second.ok());
+    ASSERT_TRUE(node.PointTo(second.path()));
+    ASSERT_TRUE(WaitUntil([&] { return !driver.awaitingDevice(); }, 3000))
+        << "the device was not opened again";
+    const termios t = second.Attributes();
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B2400));
+    EXPECT_EQ(t.c_cflag & PARODD, tcflag_t(PARODD));
+    ASSERT_TRUE(second.Write("after"));
+    ASSERT_TRUE(WaitForBytes(11));
+    EXPECT_EQ(received.All(), "beforeafter");
+    driver.Disconnect();
+}
+
+TEST_F(DriverTest, StoppingTheLinkEndsTheSearchForAVanishedDevice) {
+    DeviceLink node;
+    auto first = std::make_unique<Pty>();
+    ASSERT_TRUE(first->ok());
+    ASSERT_TRUE(node.PointTo(first->path()));
+    PortMap map;
+    map.Set("COM1", node.path());
+    driver.setPortMap(map);
+    ASSERT_TRUE(driver.Connect());
+    first.reset();
+    node.Remove();
+    ASSERT_TRUE(WaitUntil([&] { return driver.awaitingDevice(); }, 2000));
+    driver.Disconnect();
+    EXPECT_FALSE(driver.awaitingDevice());
+
+    Pty second;
+    ASSERT_TRUE(second.ok());
+    ASSERT_TRUE(node.PointTo(second.path()));
+    SpinFor(2 * TCommPortDriver::kReopenPeriodMs + 200);
+    // Nobody holds the device: another program can have it.
+    QSerialPort other(node.path());
+    EXPECT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
 }
 
 TEST_F(DriverTest, DestroyingAnOpenDriverReleasesThePort) {

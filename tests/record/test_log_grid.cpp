@@ -9,8 +9,8 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-#include "record/TiledPaintStyle.h"
 #include "record/LogTableGrid.h"
+#include "record/TiledPaintStyle.h"
 #include "record/test_log_support.h"
 #include "support/QtAppEnvironment.h"
 
@@ -94,6 +94,45 @@ TEST(LogGrid, ShowsWhatTheLogHoldsAndFollowsTheNewestRow) {
     EXPECT_EQ(rig.grid.currentIndex().row(), 29);
     const QRect newest = rig.grid.visualRect(rig.model.index(29, 0));
     EXPECT_TRUE(rig.grid.viewport()->rect().contains(newest)) << "the newest row is in view";
+}
+
+// The newest row is shown whole after every append, also after the burst
+// that first brings the scroll bars (at the grid's layout size the vertical
+// bar leaves too little width for the columns, so the horizontal bar comes
+// with it).
+TEST(LogGrid, TheNewestRowIsWhollyInViewAfterEveryBurst) {
+    const struct {
+        const char* name;
+        std::vector<int> bursts;
+    } cases[] = {
+        {"OneBurstBringsBothBars", {30}},
+        {"BarsComeWithTheTwelfthRow", {11, 1, 1}},
+        {"RowByRow", std::vector<int>(25, 1)},
+        {"SmallThenLarge", {3, 8, 40, 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LogRig rig;
+        LogTableModel model{rig.log};
+        LogGrid grid{model};
+        grid.resize(398, 220);
+        grid.show();
+        QApplication::processEvents();
+        int total = 0;
+        for (int burst : c.bursts) {
+            for (int i = 0; i < burst; ++i) rig.Read(std::to_string(total + i), "m|s");
+            total += burst;
+            // Everything the event loop has to do about it, the scroll bars
+            // included.
+            for (int turn = 0; turn < 5; ++turn) QApplication::processEvents();
+            const QModelIndex newest = model.index(total - 1, 0);
+            const QRect row = grid.visualRect(newest);
+            EXPECT_TRUE(grid.viewport()->rect().contains(row))
+                << "row " << total << " at " << row.y() << ".." << row.bottom() << " in a viewport of "
+                << grid.viewport()->height();
+        }
+        EXPECT_TRUE(grid.horizontalScrollBar()->isVisible() || total < 11);
+    }
 }
 
 TEST(LogGrid, EmptiesWithTheLog) {

@@ -1,7 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
+#include <QSerialPort>
 #include <QTest>
 #include <QToolButton>
 
@@ -47,7 +54,7 @@ std::ostream& operator<<(std::ostream& os, const SerialControls& s) {
 }
 
 constexpr SerialControls kStoppedInitial{false, true, false, false, true, false, true, false};
-constexpr SerialControls kStartedNoPort{true, false, false, true, false, true, false, false};
+constexpr SerialControls kStarted{true, false, false, true, false, true, false, true};
 constexpr SerialControls kStoppedAfterStop{false, true, true, false, true, false, true, false};
 
 int VisiblePanels(TFCOMM& w) {
@@ -62,7 +69,7 @@ void ClickPanel(QWidget* panel) { QTest::mouseClick(panel, Qt::LeftButton, {}, p
 
 // ---- serial link
 
-TEST(SerialLink, StartAndStopOnAMissingPortWalkTheStateTable) {
+TEST(SerialLink, StartAndStopWalkTheStateTable) {
     // Each way to start and stop: the menu, the panels, the toggle.
     const struct {
         const char* how;
@@ -74,25 +81,95 @@ TEST(SerialLink, StartAndStopOnAMissingPortWalkTheStateTable) {
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.how);
-        WindowRig rig(MissingPort);
+        PseudoTerminal pty;
+        ASSERT_TRUE(pty.ok());
+        WindowRig rig([&pty](WindowPlatform& p) { p.ports.Set(QStringLiteral("COM1"), pty.path()); });
         TFCOMM& w = *rig.w;
         EXPECT_EQ(Read(w), kStoppedInitial);
         way.start(w);
-        EXPECT_EQ(Read(w), kStartedNoPort);
+        EXPECT_EQ(Read(w), kStarted);
         way.stop(w);
         EXPECT_EQ(Read(w), kStoppedAfterStop);
-        // A port that cannot be opened is not reported.
         EXPECT_TRUE(rig.prompts.shown.empty());
     }
 }
 
+// A port that cannot be opened: one error box naming the COM name, the
+// device and the system's reason, and the controls stay stopped.
+TEST(SerialLink, APortThatCannotBeOpenedIsReportedAndTheLinkStaysStopped) {
+    PseudoTerminal held;
+    ASSERT_TRUE(held.ok());
+    QSerialPort holder(held.path());
+    ASSERT_TRUE(holder.open(QIODevice::ReadWrite));
+    // A pseudo-terminal whose slave is still locked refuses every opener,
+    // the superuser too.
+    const int locked = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(locked, 0);
+    char lockedName[128] = {};
+    ASSERT_EQ(::ptsname_r(locked, lockedName, sizeof lockedName), 0);
+    const QString lockedPath = QString::fromLatin1(lockedName);
+
+    const struct {
+        const char* name;
+        QString device;       // what COM1 maps to; empty: nothing
+        std::string message;  // empty: checked by its shape only
+    } ports[] = {
+        {"NameMapsToNothing", {}, "COM1: no device is assigned to this name"},
+        {"MissingDevice", QStringLiteral("/dev/nonexistent-corvel"),
+         "COM1 (/dev/nonexistent-corvel): No such file or directory"},
+        {"LockedTerminal", lockedPath, "COM1 (" + lockedPath.toStdString() + "): Input/output error"},
+        {"PortInUse", held.path(), ""},
+    };
+    const struct {
+        const char* how;
+        std::function<void(TFCOMM&)> start;
+        SerialControls before;
+    } ways[] = {
+        {"menu, from the initial state", [](TFCOMM& w) { w.START1()->trigger(); }, kStoppedInitial},
+        {"panel, after a stop",
+         [](TFCOMM& w) {
+             w.BtDiscon1Click();
+             ClickPanel(w.BTCon());
+         },
+         kStoppedAfterStop},
+        {"toggle", [](TFCOMM& w) { w.COMCon()->click(); }, kStoppedInitial},
+    };
+    for (const auto& port : ports) {
+        for (const auto& way : ways) {
+            SCOPED_TRACE(std::string(port.name) + " / " + way.how);
+            WindowRig rig([&](WindowPlatform& p) { p.ports.Set(QStringLiteral("COM1"), port.device); });
+            TFCOMM& w = *rig.w;
+            way.start(w);
+            EXPECT_EQ(Read(w), way.before);
+            EXPECT_FALSE(w.COMCon()->isChecked());
+            EXPECT_FALSE(w.Connection().IsDown(Group::COMCon));
+            ASSERT_EQ(rig.prompts.Messages().size(), 1u);
+            EXPECT_EQ(rig.prompts.shown.back().kind, UserPrompts::Kind::Error);
+            const std::string text = rig.prompts.Messages().front();
+            if (!port.message.empty()) {
+                EXPECT_EQ(text, port.message);
+            } else {
+                const std::string prefix = "COM1 (" + held.path().toStdString() + "): ";
+                EXPECT_EQ(text.rfind(prefix, 0), 0u) << text;
+                EXPECT_GT(text.size(), prefix.size()) << "the system's reason is missing";
+            }
+            // The port cycle works again, as in any stopped state.
+            w.COM21Click();
+            EXPECT_EQ(w.COMM2().ComPort(), TComPortNumber::pnCOM2);
+        }
+    }
+    ::close(locked);
+}
+
 TEST(SerialLink, TheToggleFollowsItsDownState) {
-    WindowRig rig(MissingPort);
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    WindowRig rig([&pty](WindowPlatform& p) { p.ports.Set(QStringLiteral("COM1"), pty.path()); });
     TFCOMM& w = *rig.w;
     w.COMCon()->click();
     EXPECT_TRUE(w.COMCon()->isChecked());
     EXPECT_TRUE(w.Connection().IsDown(Group::COMCon));
-    EXPECT_EQ(Read(w), kStartedNoPort);
+    EXPECT_EQ(Read(w), kStarted);
     w.COMCon()->click();
     EXPECT_FALSE(w.COMCon()->isChecked());
     EXPECT_EQ(Read(w), kStoppedAfterStop);
@@ -126,6 +203,40 @@ TEST(SerialLink, StartedOnAPseudoTerminalReceivesOakFrames) {
     EXPECT_TRUE(rig.prompts.shown.empty());
 }
 
+TEST(SerialLink, AnAdapterPluggedBackWhileStartedDeliversFramesAgain) {
+    // The adapter's node: a link to a terminal, gone with it and made again
+    // for its successor.
+    const QString node = QDir::temp().filePath(QStringLiteral("corvel-window-adapter-%1").arg(::getpid()));
+    QFile::remove(node);
+    auto first = std::make_unique<PseudoTerminal>();
+    ASSERT_TRUE(first->ok());
+    ASSERT_TRUE(QFile::link(first->path(), node));
+    WindowRig rig([&node](WindowPlatform& p) { p.ports.Set(QStringLiteral("COM1"), node); });
+    TFCOMM& w = *rig.w;
+    w.START1()->trigger();
+    ASSERT_TRUE(w.COMM2().IsConnected());
+    const LcdMirror& m = w.Core().Mirror();
+    ASSERT_TRUE(first->Write(FrameBuilder().main("1111").second("0001").oakBytes()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return m.digit(Digit::LcdDa) == "1"; }, 5000));
+
+    first.reset();
+    QFile::remove(node);
+    QTest::qWait(1500);
+    EXPECT_EQ(Read(w), kStarted) << "the link stays started while the adapter is out";
+
+    PseudoTerminal second;
+    ASSERT_TRUE(second.ok());
+    ASSERT_TRUE(QFile::link(second.path(), node));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.COMM2().awaitingDevice(); }, 3000));
+    ASSERT_TRUE(second.Write(FrameBuilder().main("2222").second("0001").oakBytes()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m.digit(Digit::LcdDa) == "2"; }, 5000));
+    const termios t = second.Attributes();
+    EXPECT_EQ(cfgetospeed(&t), speed_t(B2400));
+    EXPECT_TRUE(rig.prompts.shown.empty());
+    w.STOP1()->trigger();
+    QFile::remove(node);
+}
+
 TEST(PortCycle, FourClicksStepThroughEveryPortAndBack) {
     WindowRig rig;
     TFCOMM& w = *rig.w;
@@ -151,9 +262,12 @@ TEST(PortCycle, FourClicksStepThroughEveryPortAndBack) {
 }
 
 TEST(PortCycle, ClicksWhileStartedChangeNothing) {
-    WindowRig rig(MissingPort);
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    WindowRig rig([&pty](WindowPlatform& p) { p.ports.Set(QStringLiteral("COM1"), pty.path()); });
     TFCOMM& w = *rig.w;
     w.BTCon1Click();
+    ASSERT_TRUE(w.COMM2().IsConnected());
     for (int i = 0; i < 4; ++i) EXPECT_FALSE(w.BtCOM(i)->isEnabled()) << i;
     ClickPanel(w.BtCOM(0));
     w.COM21Click();

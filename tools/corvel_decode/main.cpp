@@ -17,6 +17,7 @@
 #include "record/Clock.h"
 #include "record/ReadingLog.h"
 #include "record/TextTable.h"
+#include "shell/CoreStartUp.h"
 #include "shell/HostInfo.h"
 #include "shell/MeterCore.h"
 
@@ -71,7 +72,7 @@ struct Options {
     bool separatorGiven = false;
     std::string high = "6000";
     std::string low = "-6000";
-    std::string rangeClass = "4";
+    std::string rangeClass;  // empty: the built-in profile's
     std::string log;
     bool repeat = true;
     std::string samplingInterval;  // empty: Sampling Interval unchecked
@@ -152,12 +153,16 @@ bool parse(int argc, char** argv, Options& o) {
         std::fprintf(stderr, "corvel-decode: --handler must be oak, birch, pine or hid\n");
         return false;
     }
-    if (o.rangeClass != "4" && o.rangeClass != "6" && o.rangeClass != "34") {
+    if (!o.rangeClass.empty() && o.rangeClass != "4" && o.rangeClass != "6" && o.rangeClass != "34") {
         std::fprintf(stderr, "corvel-decode: --range-class must be 4, 6 or 34\n");
         return false;
     }
     return true;
 }
+
+// The longest line a report can be written in: 65535 byte pairs, a blank
+// after each, and a carriage return.
+constexpr std::size_t kLongestReportLine = 0xFFFF * 3 + 1;
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -226,8 +231,10 @@ int main(int argc, char** argv) {
             std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count();
         for (; ticks < seconds; ++ticks) log.TrecordTimer();
     };
-    core.SetRange(corvel::RangeValuesFor(o.rangeClass));
-    core.SetDecimalSeparator(o.separatorGiven ? o.separator : corvel::ReadSystemDecimalSeparator());
+    // ---- the core starts as the window's does after start-up
+    corvel::InstrumentProfile profile = corvel::ApplyProfileSwitches(corvel::BuiltInProfileSwitches());
+    if (!o.rangeClass.empty()) profile.rangeClass = o.rangeClass;
+    corvel::StartCore(core, profile, o.separatorGiven ? o.separator : corvel::ReadSystemDecimalSeparator());
     core.Judge().SetLimitTexts(o.high, o.low);
     std::string out;
     core.afterDecode = [&](std::string_view decoder) {
@@ -246,11 +253,25 @@ int main(int argc, char** argv) {
         bool more = true;
         while (more) {
             line.clear();
-            while ((ch = std::fgetc(in)) != EOF && ch != '\n') line.push_back(static_cast<char>(ch));
+            // ---- bounded lines: what lies past the longest report is
+            // skipped while it is read, so an endless line costs no memory.
+            bool cut = false;
+            while ((ch = std::fgetc(in)) != EOF && ch != '\n') {
+                if (line.size() < kLongestReportLine) {
+                    line.push_back(static_cast<char>(ch));
+                } else {
+                    cut = true;
+                }
+            }
             more = ch != EOF;
             if (!more && line.empty()) break;
             ++lineNo;
             tick();
+            if (cut) {
+                std::fprintf(stderr, "corvel-decode: line %ld is longer than the longest report; skipped\n",
+                             lineNo);
+                continue;
+            }
             if (!parseReport(line, report)) {
                 std::fprintf(stderr, "corvel-decode: line %ld is not a report of hexadecimal byte pairs; skipped\n",
                              lineNo);
