@@ -135,8 +135,7 @@ ReportPreview::ReportPreview(const ReadingLogStore& rows, const QDate& printDate
     zoomBox_->setCurrentIndex(static_cast<int>(zoom_));
     row->addWidget(zoomBox_);
     row->addSpacing(12);
-    auto* print =
-        new QPushButton(style()->standardIcon(QStyle::SP_DialogSaveButton), QStringLiteral("Print..."), bar);
+    auto* print = new QPushButton(QStringLiteral("Print..."), bar);
     print->setObjectName(QStringLiteral("Print"));
     print->setAutoDefault(false);
     row->addWidget(print);
