@@ -2,7 +2,8 @@
 // report of 10,000 rows to PDF, the preview's first page of a million-row
 // log, and the preview's memory against the page count.
 //
-// CORVEL_REPORT_PDF=FILE keeps the 10,000-row PDF there, to look at.
+// CORVEL_REPORT_PDF=FILE keeps the 10,000-row PDF there, and
+// CORVEL_PREVIEW_PNG=FILE a picture of the million-row preview, to look at.
 
 #include <QApplication>
 #include <QDir>
@@ -62,6 +63,12 @@ void BM_PreviewFirstPage(benchmark::State& state) {
         const QImage first = preview.View().grab().toImage();
         benchmark::DoNotOptimize(first.constBits());
         pages = preview.PageCount();
+        state.PauseTiming();
+        if (const QByteArray png = qgetenv("CORVEL_PREVIEW_PNG"); !png.isEmpty()) {
+            QApplication::processEvents();  // the layout's pending requests
+            preview.grab().save(QString::fromLocal8Bit(png));
+        }
+        state.ResumeTiming();
     }
     state.counters["pages"] = pages;
 }

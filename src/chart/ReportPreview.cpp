@@ -44,9 +44,7 @@ void ReportPageView::SetPage(int page) {
 }
 
 void ReportPageView::SetPixelsPerMm(double pixels) {
-    pixels = std::clamp(pixels, 0.5, 40.0);
-    if (pixels == pixelsPerMm_) return;
-    pixelsPerMm_ = pixels;
+    pixelsPerMm_ = std::clamp(pixels, 0.5, 40.0);
     updateGeometry();
     resize(sizeHint());
     update();
@@ -65,7 +63,7 @@ QRect ReportPageView::PaperRect() const {
 
 void ReportPageView::paintEvent(QPaintEvent* event) {
     QPainter p(this);
-    p.fillRect(event->rect(), QColor(128, 128, 128));
+    p.fillRect(event->rect(), palette().color(QPalette::Dark));  // as the scroll area around it
     const QRect paper = PaperRect();
     p.fillRect(paper.translated(kShadow, kShadow), QColor(64, 64, 64));
     p.fillRect(paper, Qt::white);

@@ -118,6 +118,9 @@ TEST(ReportPreview, ZoomSizesThePaper) {
         if (c.factor > 0) {
             EXPECT_NEAR(perMm, screenPerMm * c.factor, 1e-9);
         }
+        // The page widget is just the paper and its grey border, so the
+        // scroll bars appear only when the paper is larger than the window.
+        EXPECT_EQ(rig.preview->View().size(), rig.preview->View().sizeHint());
         const QSize viewport = area->viewport()->size();
         if (c.zoom == ReportPreview::Zoom::WholePage) {
             EXPECT_LE(rig.preview->View().height(), viewport.height());
