@@ -269,7 +269,9 @@ bool ReportPreview::PrintTo(QPrinter& printer) {
         progress.setLabelText(QStringLiteral("Printing page %1 of %2").arg(done).arg(total));
         progress.setValue(done);
         if (!progress.wasCanceled()) return true;
-        printer.abort();  // while the job is open, so nothing half-printed is sent
+        // An engine that can abort drops the job; Qt's PDF and CUPS
+        // engines cannot, and deliver the pages printed before Cancel.
+        printer.abort();
         return false;
     });
     return printed;

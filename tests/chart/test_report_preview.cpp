@@ -7,10 +7,12 @@
 #include <QLabel>
 #include <QPrinter>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 
 #include "Assets.h"
@@ -196,6 +198,36 @@ TEST(ReportPreview, PrintsTheChosenPages) {
             EXPECT_TRUE(pages[i].contains(QString::number((c.pages[i] - 1) * 37 + 1)));
         }
     }
+}
+
+TEST(ReportPreview, ALongPrintKeepsTheLoopTurningAndCanBeCancelled) {
+    PreviewRig rig(1000000);  // 27,028 pages
+    QTemporaryDir dir;
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpReportPrinter(printer, rig.preview->PageCount());
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath(QStringLiteral("long.pdf")));
+    // A timer of the program's loop fires while pages are printed (the
+    // links would be served the same way) and presses Cancel.
+    int ticks = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        if (++ticks < 3) return;
+        if (auto* progress = rig.preview->findChild<QProgressDialog*>(QStringLiteral("PrintProgress")))
+            progress->cancel();
+    });
+    tick.start(20);
+    EXPECT_FALSE(rig.preview->PrintTo(printer));
+    EXPECT_GE(ticks, 3);
+    // Qt's PDF and CUPS engines cannot abort a job: what was printed before
+    // Cancel is delivered, and nothing after it.
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {printer.outputFileName()});
+    ASSERT_TRUE(info.waitForFinished(60000));
+    const QString out = QString::fromUtf8(info.readAllStandardOutput());
+    const auto pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(out);
+    ASSERT_TRUE(pages.hasMatch()) << out.toStdString();
+    EXPECT_LT(pages.captured(1).toInt(), rig.preview->PageCount());
 }
 
 }  // namespace
