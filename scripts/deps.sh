@@ -9,6 +9,9 @@ corvel_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fontconfig
   xvfb xauth
+  # printed report: "Arial" is Liberation Sans through fontconfig; the
+  # report tests read PDFs back with poppler
+  fonts-liberation poppler-utils
 )
 
 corvel_install_missing() {

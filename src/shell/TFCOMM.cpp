@@ -16,6 +16,7 @@
 
 #include "Assets.h"
 #include "chart/ChartToolbar.h"
+#include "chart/ReportPreview.h"
 #include "chart/TrendChart.h"
 #include "decode/LcdPanel.h"
 #include "links/TCComm.h"
@@ -344,6 +345,16 @@ void TFCOMM::BtSaveClick() {
 }
 void TFCOMM::TbFdClick() {
     chart_->TbFdClick(frameGeometry().size());
+}
+
+// ---- printed report
+
+void TFCOMM::BtPrintClick() {
+    core_.Frames().SetPrintPreviewOpen(true);
+    ReportPreview preview(log_->Rows(), QDate::currentDate(), this);
+    preview.exec();
+    repaint();
+    core_.Frames().SetPrintPreviewOpen(false);
 }
 
 // ---- window commands

@@ -96,6 +96,11 @@ public:
     void BtSaveClick();
     void TbFdClick();
 
+    // ---- printed report
+    // Opens the report's preview and waits until it is closed; HID frames
+    // are held back meanwhile.
+    void BtPrintClick();
+
     // ---- window commands
     void BitBtn1Click();  // Quit, with a question
     void BtExit1Click();  // Exit, without one

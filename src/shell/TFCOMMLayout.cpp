@@ -148,12 +148,14 @@ void TFCOMM::buildLogToolbar() {
 
     auto* recordNew = speedButton(bar, "RecordNew", QStringLiteral("Close Data"), {302, 0, 22, 21});
     connect(recordNew, &QToolButton::clicked, this, &TFCOMM::RecordNewClick);
-    // Opening, saving and printing the log come with the data files and
-    // the report; until then their buttons are there but do nothing.
+    // Opening and saving the log come with the data files; until then
+    // their buttons are there but do nothing.
     speedButton(bar, "OpenDataFiles", QStringLiteral("Open old data files"), {326, 0, 22, 21})
         ->setEnabled(false);
     speedButton(bar, "saveas", QStringLiteral("Save data files"), {350, 0, 22, 21})->setEnabled(false);
-    speedButton(bar, "BtPrint", QStringLiteral("Print"), {374, 0, 22, 21})->setEnabled(false);
+    // ---- printed report
+    auto* btPrint = speedButton(bar, "BtPrint", QStringLiteral("Print"), {374, 0, 22, 21});
+    connect(btPrint, &QToolButton::clicked, this, &TFCOMM::BtPrintClick);
 }
 
 void TFCOMM::buildMenus() {
