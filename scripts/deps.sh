@@ -9,6 +9,8 @@ corvel_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fontconfig
   xvfb xauth
+  # The HID layer's test in an emulated machine (tests/vm)
+  qemu-system-x86 busybox-static cpio
 )
 
 corvel_install_missing() {

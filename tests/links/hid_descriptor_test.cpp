@@ -100,6 +100,10 @@ const DescriptorCase kDescriptors[] = {
     {"PushTooDeep", {0xA4, 0xA4, 0xA4, 0xA4, 0xA4, 0x75, 0x08, 0x95, 0x02, 0x81, 0x02}, 0, 0, false, false},
 };
 
+void PrintTo(const DescriptorCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ReportDescriptor : public ::testing::TestWithParam<DescriptorCase> {};
 
 TEST_P(ReportDescriptor, GivesTheLongestReportsAndNumbering) {

@@ -52,6 +52,10 @@ struct LoadCase {
     bool bound;
 };
 
+void PrintTo(const LoadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class UdevLoad : public ::testing::TestWithParam<LoadCase> {};
 
 TEST_P(UdevLoad, BindsAllOrNothing) {
@@ -104,6 +108,10 @@ struct OpenCase {
     int error;
 };
 
+void PrintTo(const OpenCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class OpenRefused : public ::testing::TestWithParam<OpenCase> {};
 
 TEST_P(OpenRefused, OnlyHidrawNodesAreOpened) {
@@ -151,6 +159,10 @@ struct HidIdCase {
     std::uint16_t vendor;
     std::uint16_t product;
 };
+
+void PrintTo(const HidIdCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class HidId : public ::testing::TestWithParam<HidIdCase> {};
 
@@ -246,6 +258,10 @@ struct ReadCase {
     std::size_t bufferSize;
     std::vector<std::vector<std::uint8_t>> read;
 };
+
+void PrintTo(const ReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class HandleRead : public ::testing::TestWithParam<ReadCase> {};
 
@@ -375,6 +391,10 @@ struct IndexedCase {
     std::size_t count;
     bool ok;
 };
+
+void PrintTo(const IndexedCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class IndexedString : public ::testing::TestWithParam<IndexedCase> {};
 
