@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -78,9 +79,15 @@ protected:
     void SetUp() override {
         platform_ = CreateSystemHidPlatform();
         ASSERT_TRUE(platform_->Available());
-        platform_->SetChangeHandler([this] { ++changes_; });
+        platform_->SetChangeHandler([this] {
+            ++changes_;
+            if (QThread::currentThread() != QCoreApplication::instance()->thread()) ++offMainThread_;
+        });
     }
-    void TearDown() override { platform_->SetChangeHandler({}); }
+    void TearDown() override {
+        platform_->SetChangeHandler({});
+        EXPECT_EQ(offMainThread_, 0) << "the change handler ran off the main thread";
+    }
 
     // The listed interface whose attributes are `vendor`:`product`.
     std::optional<HidInterfaceInfo> Find(std::uint16_t vendor, std::uint16_t product) {
@@ -121,6 +128,7 @@ protected:
 
     std::unique_ptr<HidPlatform> platform_;
     int changes_ = 0;
+    int offMainThread_ = 0;
 };
 
 // ---- watching ------------------------------------------------------------
@@ -184,6 +192,20 @@ INSTANTIATE_TEST_SUITE_P(
                       ListedCase{"BridgeWithSerial", Bridge("CV-0042"), u"USB to Serial", u"CV-0042", 9},
                       ListedCase{"NumberedReports", Numbered(), u"Corvel numbered test device", nullptr, 17}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(Vm, TheHandlerMayStopTheWatchingItself) {
+    int calls = 0;
+    platform_->SetChangeHandler([&] {
+        ++calls;
+        platform_->SetChangeHandler({});
+    });
+    UhidDevice device;
+    ASSERT_TRUE(device.Create(Bridge()));
+    ASSERT_TRUE(WaitUntil([&] { return calls > 0; }));
+    device.Destroy();
+    WaitUntil([] { return false; }, 500);
+    EXPECT_EQ(calls, 1);
+}
 
 TEST_F(Vm, ADeviceThatComesBackHasANewIdentity) {
     std::vector<std::uint32_t> seen;
