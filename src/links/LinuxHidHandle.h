@@ -1,7 +1,10 @@
 #pragma once
 
 // An open hidraw node. Reads wait in poll() on the node and on an eventfd,
-// so Cancel from another thread ends a waiting Read at once. A handle opened
+// so Cancel from another thread ends a waiting Read at once (a negative
+// wait lasts until a report comes or Cancel is called). Once the device is
+// gone every Read fails at once, with the kernel's error or ENODEV; waiting
+// before the next try is the caller's business. A handle opened
 // for query only where the node itself may not be opened has no descriptor
 // at all and answers identity and strings from sysfs.
 

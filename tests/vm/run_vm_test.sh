@@ -159,6 +159,7 @@ chmod +x "$root/init"
 console=$work/console.log
 : >"$console"
 mkfifo "$work/monitor.in" "$work/monitor.out"
+booted=$SECONDS
 qemu-system-x86_64 -machine accel=tcg -m 768 -smp 1 -nodefaults -no-user-config -display none -no-reboot \
     -kernel "$vmlinuz" -initrd "$work/initrd.cpio" \
     -append "console=ttyS0 quiet loglevel=3 panic=-1 rdinit=/init" \
@@ -184,7 +185,7 @@ wait "$qpid" || true
 qpid=""
 
 tr -d '\r' <"$console"
-echo "test_vm: emulated machine ran $((SECONDS - started)) s (kernel $kver)"
+echo "test_vm: $((SECONDS - started)) s in all, the emulated machine $((SECONDS - booted)) s (kernel $kver)"
 grep -q '^@@CORVEL-VM start' "$console" || { cat "$work/qemu.log"; fail "the probe never started"; }
 grep -q '^@@CORVEL-VM exit 0' <(tr -d '\r' <"$console") || fail "the probe reported failures"
 echo "test_vm: PASS"
