@@ -63,8 +63,9 @@ UhidOptions Numbered() {
     return {"Corvel numbered test device", "", 0x1209, 0x0001, 0x0100, kNumberedDescriptor, false};
 }
 
-// Runs the event loop until `done` holds or `ms` pass.
-bool WaitUntil(const std::function<bool()>& done, int ms = 10000) {
+// Runs the event loop until `done` holds or `ms` pass (generous: the
+// emulated machine shares a busy host).
+bool WaitUntil(const std::function<bool()>& done, int ms = 30000) {
     const auto end = Clock::now() + std::chrono::milliseconds(ms);
     while (!done()) {
         if (Clock::now() > end) return false;
