@@ -28,7 +28,7 @@ constexpr int kBitFeetPerMinute = 106;
 
 // The meter and the serial line behind the bridge.
 struct SimulatedUsbBridge::Line {
-    explicit Line(const Options& o) : options(o), model(o.seed), start(std::chrono::steady_clock::now()) {}
+    explicit Line(const Options& o) : options(o), model(o.seed) {}
 
     // The next input report (without its number byte): count and data.
     // Returns whether it was the first empty report after a frame's end.
@@ -80,9 +80,29 @@ struct SimulatedUsbBridge::Line {
         sent = 0;
     }
 
+    // When the next report is due. The line starts with the first read;
+    // a reader that fell far behind (a program that was busy elsewhere)
+    // finds the meter paused rather than a flood of old reports, as a real
+    // bridge's small queue would have it.
+    std::chrono::steady_clock::time_point Due(std::chrono::steady_clock::time_point now) {
+        const std::chrono::microseconds interval(options.reportIntervalUs);
+        if (!started) {
+            start = now;
+            started = true;
+        }
+        auto due = start + interval * static_cast<std::int64_t>(index);
+        const auto queue = interval * 64;
+        if (now - due > queue) {
+            start += (now - due) - queue;
+            due = now - queue;
+        }
+        return due;
+    }
+
     const Options options;
     sim::ReadingModel model;
-    const std::chrono::steady_clock::time_point start;
+    std::chrono::steady_clock::time_point start;
+    bool started = false;
     std::mutex mutex;
     std::uint64_t index = 0;
     std::uint64_t frameNo = 0;
@@ -126,8 +146,7 @@ public:
         std::chrono::steady_clock::time_point due;
         {
             const std::lock_guard<std::mutex> l(line_->mutex);
-            due = line_->start + std::chrono::microseconds(static_cast<std::int64_t>(line_->index) *
-                                                           line_->options.reportIntervalUs);
+            due = line_->Due(now);
         }
         const auto limit = now + std::chrono::milliseconds(timeoutMs);
         if (!cv_.wait_until(lock, std::min(due, limit), [this] { return cancelled_; }) && due > limit)

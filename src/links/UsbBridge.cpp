@@ -69,7 +69,7 @@ THidDevice* UsbBridge::SelectedItemDevice() const {
     return devList_[static_cast<std::size_t>(devSelected_)].device.get();
 }
 
-std::string UsbBridge::DescribeHidDevice(THidDevice& device) {
+std::string DescribeHidDevice(THidDevice& device) {
     std::string text = Narrow(device.ProductText());
     if (text.empty()) {
         text = "Device VID=" + Hex4(device.Attributes().vendorId) +
@@ -78,6 +78,10 @@ std::string UsbBridge::DescribeHidDevice(THidDevice& device) {
     const std::string serial = Narrow(device.SerialText());
     if (!serial.empty()) text += " (Serial=" + serial + ")";
     return text;
+}
+
+std::string UsbBridge::DescribeHidDevice(THidDevice& device) {
+    return corvel::DescribeHidDevice(device);
 }
 
 std::string UsbBridge::InfoText(THidDevice& device) {

@@ -99,6 +99,10 @@ private:
     int historySelected_ = -1;
 };
 
+// A device's description as the device list shows it: its product string,
+// or its vendor and product identifiers, and its serial number if any.
+std::string DescribeHidDevice(THidDevice& device);
+
 // The system's message text for an error code, as the history shows it:
 // trailing blanks, control characters and full stops removed.
 std::string SystemErrorText(std::uint32_t error);

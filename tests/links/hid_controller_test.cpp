@@ -678,3 +678,18 @@ TEST(HidReader, DestroyingTheControllerLeavesHeldDevicesUnplugged) {
     EXPECT_EQ(THidDeviceReadThread::Running(), 0);
     EXPECT_EQ(p.OpenHandles(), 0);
 }
+
+TEST(HidReader, ThousandsOfReportsAllArriveInOrder) {
+    FakeHidPlatform p;
+    p.Add(Dev("/a", 1));
+    THidDeviceController c(p);
+    Sink sink;
+    std::unique_ptr<THidDevice> d(c.ClaimDevice(0));
+    d->SetReadWaitTime(1000);
+    d->SetDataHandler(THidDataEvent(&sink, &Sink::Data));
+    for (int i = 0; i < 3000; ++i) p.Report("/a", {0x00, static_cast<std::uint8_t>(i & 0xFF)});
+    EXPECT_TRUE(WaitUntil([&] { return sink.reports.size() == 3000; }, 20000))
+        << sink.reports.size() << " of " << p.ReportsTaken("/a");
+    for (std::size_t i = 0; i < sink.reports.size(); ++i)
+        ASSERT_EQ(sink.reports[i].data, std::vector<std::uint8_t>{static_cast<std::uint8_t>(i & 0xFF)}) << i;
+}
