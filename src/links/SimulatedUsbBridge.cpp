@@ -143,6 +143,7 @@ public:
     int Read(std::uint8_t* buffer, std::size_t size, int timeoutMs, int& error) override {
         std::unique_lock<std::mutex> lock(mutex_);
         const auto now = std::chrono::steady_clock::now();
+        if (!line_->options.realTime) return Next(buffer, size, error, lock);
         std::chrono::steady_clock::time_point due;
         {
             const std::lock_guard<std::mutex> l(line_->mutex);
@@ -151,6 +152,17 @@ public:
         const auto limit = now + std::chrono::milliseconds(timeoutMs);
         if (!cv_.wait_until(lock, std::min(due, limit), [this] { return cancelled_; }) && due > limit)
             return 0;
+        return Next(buffer, size, error, lock);
+    }
+
+    void Cancel() override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        cancelled_ = true;
+        cv_.notify_all();
+    }
+
+private:
+    int Next(std::uint8_t* buffer, std::size_t size, int& error, std::unique_lock<std::mutex>& lock) {
         if (cancelled_) {
             error = ECANCELED;
             return -1;
@@ -173,13 +185,6 @@ public:
         return static_cast<int>(n);
     }
 
-    void Cancel() override {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        cancelled_ = true;
-        cv_.notify_all();
-    }
-
-private:
     SimulatedUsbBridge& bridge_;
     std::shared_ptr<Line> line_;
     std::mutex mutex_;

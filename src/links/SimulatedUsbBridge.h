@@ -31,6 +31,9 @@ public:
         int reportIntervalUs = 1000;   // the bridge's polling interval
         int lineBytesPerSecond = 960;  // 9600 baud, 8N1
         int framesPerSecond = 4;
+        // False: reports come as fast as they are read (for tests that
+        // look at what the meter sends, not when).
+        bool realTime = true;
     };
 
     static constexpr const char* kPath = "sim:usb-to-serial";
