@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include "links/HidDeviceReadThread.h"
@@ -424,4 +427,27 @@ TEST(UsbInfo, DescribesTheSelectedDeviceOnly) {
     rig.hid.Change();
     w.InfoBtnClick();  // nothing selected any more
     EXPECT_EQ(shown.size(), 1u);
+}
+
+TEST(UsbInfo, TheInfoWindowIsModalAndOwnedByTheMainWindow) {
+    WindowRig rig([](WindowPlatform& p) { static_cast<FakeHidPlatform*>(p.hid)->Add(Bridge()); });
+    TFCOMM& w = *rig.w;
+    QString text;
+    bool modal = false;
+    QWidget* owner = nullptr;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box) return;
+        modal = box->isModal();
+        owner = box->parentWidget();
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("UsbInfoText"))) text = label->text();
+        if (!qEnvironmentVariableIsEmpty("CORVEL_USB_INFO_PNG"))
+            box->grab().save(qEnvironmentVariable("CORVEL_USB_INFO_PNG"));
+        box->close();
+    });
+    w.InfoBtnClick();  // returns once the window is closed
+    EXPECT_TRUE(modal);
+    EXPECT_EQ(owner, &w);
+    EXPECT_TRUE(text.contains(QStringLiteral("Path: /dev/hidraw1"))) << text.toStdString();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
