@@ -85,6 +85,8 @@ public:
     virtual bool Available() const = 0;
     virtual std::vector<HidInterfaceInfo> Enumerate() = 0;
     // Nullptr with `error` set (errno-style code) when it cannot be opened.
+    // A reader thread opens its own handle with Access::Read (again after a
+    // failed read), so Open must be safe to call from any thread.
     virtual std::unique_ptr<HidHandle> Open(const std::string& path, Access access, int& error) = 0;
     // Called on the main thread, from its event loop, after HID interfaces
     // came or went; an empty function stops the watching.

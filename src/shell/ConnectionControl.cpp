@@ -1,5 +1,7 @@
 #include "shell/ConnectionControl.h"
 
+#include "links/UsbBridge.h"
+
 namespace corvel {
 
 void ConnectionControl::serialStart() {
@@ -38,8 +40,12 @@ void ConnectionControl::serialStop() {
     changed();
 }
 
-void ConnectionControl::BTCon1Click() { serialStart(); }
-void ConnectionControl::BtDiscon1Click() { serialStop(); }
+void ConnectionControl::BTCon1Click() {
+    serialStart();
+}
+void ConnectionControl::BtDiscon1Click() {
+    serialStop();
+}
 
 void ConnectionControl::COMConClick() {
     if (IsDown(GroupButton::COMCon)) {
@@ -64,15 +70,61 @@ void ConnectionControl::SetDown(GroupButton button, bool down) {
     changed();
 }
 
+void ConnectionControl::AttachUsb(UsbBridge& usb, THidDataEvent frameHandler, bool profileReadsUsb) {
+    usb_ = &usb;
+    frameHandler_ = std::move(frameHandler);
+    profileReadsUsb_ = profileReadsUsb;
+    usb.afterDeviceChange = [this] { UsbDevicesRebuilt(); };
+}
+
 void ConnectionControl::USBConClick() {
-    // The bridge's Read and SetFeature commands run first. No HID bridge is
-    // listed on this build's device list, so SetFeature finds nothing to
-    // configure and says so.
-    prompts_.Message(UserPrompts::Kind::Information,
-                     "USB interface cable is not securely connected, please check and re-try.");
-    SetDown(GroupButton::USBCon, false);
+    if (!usb_) {
+        // No bridge handling at all: as with an empty device list.
+        prompts_.Message(UserPrompts::Kind::Information, UsbBridge::kNoCable);
+        SetDown(GroupButton::USBCon, false);
+        frames_.ResetEmptyReportCount();
+        return;
+    }
+    // Read runs with ReadBtn up (the group released it): it detaches the
+    // selected device. SetFeature configures the bridge, or says there is
+    // none and releases USBCon; it runs both ways.
+    usb_->ReadBtnClick();
+    usb_->SetFeatureClick();
     frames_.ResetEmptyReportCount();
+    usb_->SelectedDevice = nullptr;
+    THidDevice* device = usb_->SelectedItemDevice();
+    if (!device) {
+        changed();
+        return;
+    }
+    usb_->SelectedDevice = device;
+    if (!device->CanReadWrite()) {
+        SetDown(GroupButton::USBCon, false);
+        return;
+    }
+    if (IsDown(GroupButton::USBCon)) {
+        if (profileReadsUsb_) device->SetDataHandler(frameHandler_);
+    } else {
+        device->SetDataHandler({});
+    }
     changed();
+}
+
+void ConnectionControl::UsbDevicesRebuilt() {
+    // A device change detaches the handler from every device it lists again;
+    // left so, logging would stop while the button still says connected.
+    if (!usb_ || !IsDown(GroupButton::USBCon)) return;
+    THidDevice* device = usb_->SelectedItemDevice();
+    if (device && device->CanReadWrite()) {
+        // A bridge plugged in again starts with its line unset.
+        usb_->SetFeatureClick();
+        usb_->SelectedDevice = device;
+        if (profileReadsUsb_) device->SetDataHandler(frameHandler_);
+        changed();
+        return;
+    }
+    SetDown(GroupButton::USBCon, false);
+    later([this] { prompts_.Message(UserPrompts::Kind::Information, UsbBridge::kNoCable); });
 }
 
 void ConnectionControl::ConTimerTimer() {
@@ -83,8 +135,10 @@ void ConnectionControl::ConTimerTimer() {
     if (frames_.EmptyReportCount() >= 1000) {
         frames_.ResetEmptyReportCount();
         SetDown(GroupButton::USBCon, false);
-        prompts_.Message(UserPrompts::Kind::Information,
-                         "USB interface cable is securely connected, please check if the meter is ready.");
+        if (usb_ && usb_->SelectedDevice) usb_->SelectedDevice->SetDataHandler({});
+        // Shown once this tick is over: the watch goes on ticking while the
+        // box waits for its OK.
+        later([this] { prompts_.Message(UserPrompts::Kind::Information, kMeterSilent); });
     }
     mirror_.conOkVisible = false;
     mirror_.conOkNVisible = true;

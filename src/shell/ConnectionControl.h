@@ -4,10 +4,13 @@
 
 #include "decode/FrameAssembly.h"
 #include "decode/LcdMirror.h"
+#include "links/HidDeviceController.h"
 #include "links/TCommPortDriver.h"
 #include "record/UserPrompts.h"
 
 namespace corvel {
+
+class UsbBridge;
 
 // A menu item's two states the connection control sets.
 struct MenuItemState {
@@ -57,6 +60,21 @@ public:
     // Tells the window to show the new states.
     std::function<void()> onChanged;
 
+    // ---- USB link
+    // The bridge handling USBConClick drives, the frame handler it attaches
+    // and whether the profile reads frames from USB at all (IFBirch or
+    // IFAlder checked).
+    void AttachUsb(UsbBridge& usb, THidDataEvent frameHandler, bool profileReadsUsb);
+    // After a device change rebuilt the list: keeps the user's choice to be
+    // connected on the bridge selected again, or lets go when none is left.
+    void UsbDevicesRebuilt();
+    static constexpr const char* kMeterSilent =
+        "USB interface cable is securely connected, please check if the meter is ready.";
+    // Runs a message box after the current handler returned (the window
+    // queues it on its event loop), so that the link watch keeps ticking
+    // while the box is open. Without it the box shows at once.
+    std::function<void(std::function<void()>)> defer;
+
 private:
     void serialStart();
     void serialStop();
@@ -70,6 +88,16 @@ private:
     FrameAssembly& frames_;
     UserPrompts& prompts_;
     bool down_[3] = {false, false, false};
+    void later(std::function<void()> f) {
+        if (defer) {
+            defer(std::move(f));
+        } else {
+            f();
+        }
+    }
+    UsbBridge* usb_ = nullptr;
+    THidDataEvent frameHandler_;
+    bool profileReadsUsb_ = false;
 };
 
 }  // namespace corvel

@@ -19,13 +19,16 @@
 #include "chart/ReportPreview.h"
 #include "chart/TrendChart.h"
 #include "decode/LcdPanel.h"
+#include "links/SystemHidPlatform.h"
 #include "links/TCComm.h"
 #include "links/TCommPortDriver.h"
+#include "links/UsbBridge.h"
 #include "record/LogTableGrid.h"
 #include "record/LogTableModel.h"
 #include "record/ReadingLog.h"
 #include "shell/CoreStartUp.h"
 #include "shell/LimitPanel.h"
+#include "shell/UsbInfoWindow.h"
 
 namespace corvel {
 
@@ -109,6 +112,7 @@ TFCOMM::TFCOMM(WindowPlatform platform, QWidget* parent)
 
 TFCOMM::~TFCOMM() {
     // The links stop before the objects they deliver to go away.
+    usb_.reset();
     if (comm2_) comm2_->SetOnReceiveData({});
     if (ccomm1_) ccomm1_->SetOnReceiveData({});
     log_->RemoveObserver(logObserver_.get());
@@ -146,6 +150,78 @@ void TFCOMM::wireLinks() {
     trecord_.setInterval(1000);
     connect(&trecord_, &QTimer::timeout, this, &TFCOMM::TrecordTimer);
     trecord_.start();
+    wireUsb();
+}
+
+// ---- USB bridge
+
+void TFCOMM::wireUsb() {
+    if (!platform_.hid) {
+        ownHid_ = CreateSystemHidPlatform();
+        platform_.hid = ownHid_.get();
+    }
+    using Group = ConnectionControl::GroupButton;
+    UsbBridge::Host host;
+    host.ReadBtnDown = [this] { return connection_->IsDown(Group::ReadBtn); };
+    host.ReleaseReadBtn = [this] { connection_->SetDown(Group::ReadBtn, false); };
+    host.ReleaseUSBCon = [this] { connection_->SetDown(Group::USBCon, false); };
+    host.Changed = [this] {
+        if (usb_) renderUsbLists();  // not while it is being made
+    };
+    const THidDataEvent frames("TFCOMM::HidDataToFrame",
+                               [this](THidDevice& d, std::uint8_t id, const std::uint8_t* data,
+                                      std::uint16_t n) { HidDataToFrame(&d, id, data, n); });
+    // The controller lists and claims every present device here, as the
+    // layout's assignment of its device-change handler does.
+    usb_ = std::make_unique<UsbBridge>(*platform_.hid, platform_.prompts, std::move(host), frames);
+    usb_->showInfo = [this](const std::string& text) { ShowUsbInfoWindow(this, text); };
+    renderUsbLists();
+    const bool readsUsb = platform_.profile.count(ProfileSwitch::IFBirch) > 0 ||
+                          platform_.profile.count(ProfileSwitch::IFAlder) > 0;
+    connection_->AttachUsb(*usb_, frames, readsUsb);
+    connection_->defer = [this](std::function<void()> f) {
+        QMetaObject::invokeMethod(this, std::move(f), Qt::QueuedConnection);
+    };
+}
+
+void TFCOMM::renderUsbLists() {
+    const auto& items = usb_->DevListBox();
+    devListBox_->clear();
+    for (const auto& item : items) devListBox_->addItem(QString::fromStdString(item.text));
+    devListBox_->setCurrentRow(usb_->DevListSelected());
+    const auto& lines = usb_->HistoryListBox();
+    if (static_cast<std::size_t>(historyListBox_->count()) > lines.size()) historyListBox_->clear();
+    for (std::size_t i = static_cast<std::size_t>(historyListBox_->count()); i < lines.size(); ++i)
+        historyListBox_->addItem(QString::fromStdString(lines[i]));
+    historyListBox_->setCurrentRow(usb_->HistorySelected());
+}
+
+void TFCOMM::HidCtlArrival(THidDevice& HidDev) {
+    usb_->HidCtlArrival(HidDev);
+}
+void TFCOMM::HidCtlRemoval(THidDevice& HidDev) {
+    usb_->HidCtlRemoval(HidDev);
+}
+bool TFCOMM::HidCtlEnumerate(THidDevice& HidDev, std::int32_t Idx) {
+    return usb_->HidCtlEnumerate(HidDev, Idx);
+}
+void TFCOMM::HidCtlDeviceChange(THidDeviceController& Sender) {
+    usb_->HidCtlDeviceChange(Sender);
+}
+void TFCOMM::HidCtlDeviceDataError(THidDevice& HidDev, std::uint32_t Error) {
+    usb_->HidCtlDeviceDataError(HidDev, Error);
+}
+void TFCOMM::ReadBtnClick() {
+    usb_->ReadBtnClick();
+}
+void TFCOMM::SetFeatureClick() {
+    usb_->SetFeatureClick();
+}
+void TFCOMM::ClearBtnClick() {
+    usb_->ClearBtnClick();
+}
+void TFCOMM::InfoBtnClick() {
+    usb_->InfoBtnClick();
 }
 
 void TFCOMM::FormCreate() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "links/HidDeviceController.h"
 #include "links/PortMap.h"
 #include "record/Clock.h"
 #include "shell/ConnectionControl.h"
@@ -34,6 +35,8 @@ class ReadingLog;
 class TCComm;
 class TCommPortDriver;
 class TrendChart;
+class HidPlatform;
+class UsbBridge;
 
 // What the window needs from the machine it runs on: message boxes and
 // dialogs, the beep, the clock, the decimal separator, the host's bitness,
@@ -48,6 +51,7 @@ struct WindowPlatform {
     PortMap ports;
     std::set<ProfileSwitch> profile = BuiltInProfileSwitches();
     const Clock* clock = nullptr;  // the system clock when none is given
+    HidPlatform* hid = nullptr;    // the system's HID devices when none is given
 };
 
 // The program's one window. Every handler of the program is a method of it
@@ -80,6 +84,21 @@ public:
     void COM11Click();
     void USBConClick();
     void ConTimerTimer();
+
+    // ---- USB bridge: HidCtl's events and the bridge commands
+    void HidCtlArrival(THidDevice& HidDev);
+    void HidCtlRemoval(THidDevice& HidDev);
+    bool HidCtlEnumerate(THidDevice& HidDev, std::int32_t Idx);
+    void HidCtlDeviceChange(THidDeviceController& Sender);
+    void HidCtlDeviceDataError(THidDevice& HidDev, std::uint32_t Error);
+    void ReadBtnClick();
+    void SetFeatureClick();
+    void ClearBtnClick();
+    void InfoBtnClick();
+    UsbBridge& Usb() { return *usb_; }
+    QToolButton* ReadBtn() const { return readBtn_; }
+    QListWidget* DevListBox() const { return devListBox_; }
+    QListWidget* HistoryListBox() const { return historyListBox_; }
 
     // ---- log and chart commands
     void INDataToTable() override;
@@ -166,6 +185,8 @@ private:
     void renderMirror();
     void renderConnection();
     void renderLogControls();
+    void wireUsb();
+    void renderUsbLists();
     bool BtFillChecked() const override;
     void KDResize();
 
@@ -187,6 +208,8 @@ private:
     TCommPortDriver* comm2_ = nullptr;
     TCComm* ccomm1_ = nullptr;
     std::unique_ptr<ConnectionControl> connection_;
+    std::unique_ptr<HidPlatform> ownHid_;
+    std::unique_ptr<UsbBridge> usb_;
     QTimer conTimer_;
     QTimer trecord_;
 

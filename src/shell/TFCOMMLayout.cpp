@@ -298,23 +298,36 @@ void TFCOMM::buildOutOfReach() {
     readBtn_->setText(QStringLiteral("Read"));
     readBtn_->setCheckable(true);
     readBtn_->setGeometry(0, 30, 60, 24);
-    connect(readBtn_, &QToolButton::clicked, this,
-            [this](bool down) { connection_->SetDown(ConnectionControl::GroupButton::ReadBtn, down); });
+    // USB bridge controls: out of reach, and kept out of the focus chain;
+    // USB Connect runs Read and SetFeature, the lists mirror the bridge's.
+    connect(readBtn_, &QToolButton::clicked, this, [this](bool down) {
+        connection_->SetDown(ConnectionControl::GroupButton::ReadBtn, down);
+        ReadBtnClick();
+    });
+    readBtn_->setFocusPolicy(Qt::NoFocus);
+    const std::pair<const char*, void (TFCOMM::*)()> bridgeButtons[] = {
+        {"SetFeature", &TFCOMM::SetFeatureClick},
+        {"ClearBtn", &TFCOMM::ClearBtnClick},
+        {"InfoBtn", &TFCOMM::InfoBtnClick}};
     int x = 70;
-    for (const char* name : {"SetFeature", "Clear", "Info"}) {
-        auto* b = new QPushButton(QString::fromLatin1(name), links);
-        b->setObjectName(QString::fromLatin1(name) + (QString::fromLatin1(name) == QLatin1String("SetFeature")
-                                                          ? QString()
-                                                          : QStringLiteral("Btn")));
+    for (const auto& [name, handler] : bridgeButtons) {
+        QString caption = QString::fromLatin1(name);
+        if (caption.endsWith(QLatin1String("Btn"))) caption.chop(3);
+        auto* b = new QPushButton(caption, links);
+        b->setObjectName(QString::fromLatin1(name));
         b->setGeometry(x, 30, 70, 24);
+        b->setFocusPolicy(Qt::NoFocus);
+        connect(b, &QPushButton::clicked, this, handler);
         x += 75;
     }
     devListBox_ = new QListWidget(links);
     devListBox_->setObjectName(QStringLiteral("DevListBox"));
     devListBox_->setGeometry(0, 60, 190, 56);
+    devListBox_->setFocusPolicy(Qt::NoFocus);
     historyListBox_ = new QListWidget(links);
     historyListBox_->setObjectName(QStringLiteral("HistoryListBox"));
     historyListBox_->setGeometry(200, 60, 190, 56);
+    historyListBox_->setFocusPolicy(Qt::NoFocus);
 
     auto* alarm = new QWidget(client_);
     alarm->setObjectName(QStringLiteral("AlarmPanel"));

@@ -2,10 +2,13 @@
 #include <QCommandLineParser>
 #include <QScreen>
 #include <QTimer>
+#include <QToolButton>
 #include <cstdio>
+#include <memory>
 
 #include "Assets.h"
 #include "links/PortMap.h"
+#include "links/SimulatedUsbBridge.h"
 #include "shell/DemoMeter.h"
 #include "shell/HostInfo.h"
 #include "shell/QtPrompts.h"
@@ -17,7 +20,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("corvel"));
 
     QCommandLineParser options;
-    options.setApplicationDescription(QStringLiteral("Corvel interface program for hand-held air-flow meters."));
+    options.setApplicationDescription(
+        QStringLiteral("Corvel interface program for hand-held air-flow meters."));
     options.addHelpOption();
     const QCommandLineOption port(
         QStringLiteral("port"),
@@ -32,6 +36,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption after(QStringLiteral("screenshot-after"),
                                    QStringLiteral("Milliseconds before the screenshot (default 3000)."),
                                    QStringLiteral("MS"), QStringLiteral("3000"));
+    // USB demo: a simulated "USB to Serial" bridge instead of the system's
+    // HID devices, connected at start.
+    const QCommandLineOption demoUsb(
+        QStringLiteral("demo-usb"),
+        QStringLiteral("Show a simulated USB to Serial bridge with a meter behind it and connect to it."));
+    options.addOption(demoUsb);
     options.addOption(port);
     options.addOption(demo);
     options.addOption(screenshot);
@@ -66,8 +76,14 @@ int main(int argc, char** argv) {
     corvel::RegisterAssetFonts();
     corvel::QtPrompts prompts;
     corvel::QtBeeper beeper;
-    corvel::WindowPlatform platform(prompts, beeper, corvel::ReadSystemDecimalSeparator(), corvel::Is64BitHost());
+    corvel::WindowPlatform platform(prompts, beeper, corvel::ReadSystemDecimalSeparator(),
+                                    corvel::Is64BitHost());
     platform.ports = ports;
+    std::unique_ptr<corvel::SimulatedUsbBridge> usbBridge;
+    if (options.isSet(demoUsb)) {
+        usbBridge = std::make_unique<corvel::SimulatedUsbBridge>();
+        platform.hid = usbBridge.get();
+    }
     corvel::TFCOMM window(std::move(platform));
     prompts.SetParent(&window);
     // Centred on the screen, as the layout places it.
@@ -79,6 +95,7 @@ int main(int argc, char** argv) {
     window.show();
     // The demo starts the link as Connect -> START does.
     if (options.isSet(demo)) window.BTCon1Click();
+    if (options.isSet(demoUsb)) window.USBCon()->click();
 
     if (options.isSet(screenshot)) {
         const QString file = options.value(screenshot);

@@ -17,11 +17,12 @@
 #include <vector>
 
 #include "shell/TFCOMM.h"
+#include "support/CountingBeeper.h"
+#include "support/FakeHidPlatform.h"
 #include "support/FrameBuilder.h"
 #include "support/LinkTestSupport.h"
 #include "support/ScriptedClock.h"
 #include "support/ScriptedPrompts.h"
-#include "support/CountingBeeper.h"
 
 namespace corvel::test {
 
@@ -32,11 +33,15 @@ struct WindowRig {
     ScriptedPrompts prompts;
     CountingBeeper beeper;
     ScriptedClock clock;
+    // No HID device unless a test puts one in (before the window is made,
+    // or followed by hid.Change()).
+    FakeHidPlatform hid;
     std::unique_ptr<TFCOMM> w;
 
     explicit WindowRig(const std::function<void(WindowPlatform&)>& setUp = {}, bool stopTimers = true) {
         WindowPlatform platform(prompts, beeper, ".", false);
         platform.clock = &clock;
+        platform.hid = &hid;
         if (setUp) setUp(platform);
         w = std::make_unique<TFCOMM>(std::move(platform));
         if (stopTimers) {

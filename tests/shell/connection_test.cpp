@@ -26,10 +26,13 @@ using Group = ConnectionControl::GroupButton;
 namespace {
 
 constexpr const char* kNoCable = "USB interface cable is not securely connected, please check and re-try.";
-constexpr const char* kMeterSilent = "USB interface cable is securely connected, please check if the meter is ready.";
+constexpr const char* kMeterSilent =
+    "USB interface cable is securely connected, please check if the meter is ready.";
 
 // COM1 leads nowhere.
-void MissingPort(WindowPlatform& p) { p.ports.Set(QStringLiteral("COM1"), QStringLiteral("/dev/nonexistent-corvel")); }
+void MissingPort(WindowPlatform& p) {
+    p.ports.Set(QStringLiteral("COM1"), QStringLiteral("/dev/nonexistent-corvel"));
+}
 
 // The serial controls as the window shows them.
 struct SerialControls {
@@ -42,8 +45,9 @@ struct SerialControls {
 };
 
 SerialControls Read(TFCOMM& w) {
-    return {w.START1()->isChecked(), w.START1()->isEnabled(), w.STOP1()->isChecked(), w.STOP1()->isEnabled(),
-            !w.BTCon()->isHidden(),  !w.BtDiscon()->isHidden(), w.BtCOM(0)->isEnabled(), w.COMM2().IsConnected()};
+    return {w.START1()->isChecked(), w.START1()->isEnabled(), w.STOP1()->isChecked(),
+            w.STOP1()->isEnabled(),  !w.BTCon()->isHidden(),  !w.BtDiscon()->isHidden(),
+            w.BtCOM(0)->isEnabled(), w.COMM2().IsConnected()};
 }
 
 std::ostream& operator<<(std::ostream& os, const SerialControls& s) {
@@ -63,7 +67,9 @@ int VisiblePanels(TFCOMM& w) {
     return n;
 }
 
-void ClickPanel(QWidget* panel) { QTest::mouseClick(panel, Qt::LeftButton, {}, panel->rect().center()); }
+void ClickPanel(QWidget* panel) {
+    QTest::mouseClick(panel, Qt::LeftButton, {}, panel->rect().center());
+}
 
 }  // namespace
 
@@ -422,6 +428,9 @@ TEST(LinkWatch, ABridgeWithOnlyEmptyReportsIsReleasedWithOneMessage) {
     w.ConTimerTimer();
     EXPECT_TRUE(rig.prompts.shown.empty());  // the test runs on the third tick only
     w.ConTimerTimer();
+    // The box comes once the tick is over, from the event loop.
+    EXPECT_TRUE(rig.prompts.shown.empty());
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(rig.prompts.Messages(), std::vector<std::string>{kMeterSilent});
     EXPECT_EQ(rig.prompts.shown.at(0).kind, UserPrompts::Kind::Information);
     EXPECT_EQ(w.Core().Frames().EmptyReportCount(), 0);
@@ -433,6 +442,7 @@ TEST(LinkWatch, ABridgeWithOnlyEmptyReportsIsReleasedWithOneMessage) {
     EXPECT_EQ(rig.prompts.Messages().size(), 1u);
     rig.emptyReport();
     for (int tick = 0; tick < 3; ++tick) w.ConTimerTimer();
+    QCoreApplication::sendPostedEvents();
     EXPECT_EQ(rig.prompts.Messages().size(), 2u);
 }
 

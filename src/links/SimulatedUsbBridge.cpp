@@ -1,0 +1,235 @@
+#include "links/SimulatedUsbBridge.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <condition_variable>
+
+#include "MeterFrames.h"
+#include "ReadingModel.h"
+
+namespace corvel {
+
+namespace {
+
+// Frame bit n (1-based) of the positions, most significant bit first.
+void SetBit(std::array<std::uint8_t, 32>& pos, int n) {
+    pos[static_cast<std::size_t>((n - 1) / 4)] |= static_cast<std::uint8_t>(1U << (3 - (n - 1) % 4));
+}
+
+constexpr int kBitUsb = 80;
+constexpr int kBitVel = 82;
+constexpr int kBitCelsius = 93;  // the second row's degree sign
+constexpr int kBitTemp = 97;
+constexpr int kBitMetresPerSecond = 104;
+constexpr int kBitFeetPerMinute = 106;
+
+}  // namespace
+
+// The meter and the serial line behind the bridge.
+struct SimulatedUsbBridge::Line {
+    explicit Line(const Options& o) : options(o), model(o.seed) {}
+
+    // The next input report (without its number byte): count and data.
+    // Returns whether it was the first empty report after a frame's end.
+    bool NextReport(std::uint8_t* out, std::size_t size) {
+        const double t = static_cast<double>(index) * options.reportIntervalUs / 1e6;
+        ++index;
+        const auto due = static_cast<std::uint64_t>(t * options.framesPerSecond);
+        if (sent >= frame.size() && due >= frameNo + (frame.empty() ? 0 : 1)) {
+            frameNo = frame.empty() ? due : frameNo + 1;
+            frameStart = static_cast<double>(frameNo) / options.framesPerSecond;
+            loadFrame();
+        }
+        std::fill(out, out + size, std::uint8_t{0});
+        const double onLine = std::floor((t - frameStart) * options.lineBytesPerSecond);
+        if (sent < frame.size() && static_cast<double>(sent) < onLine) {
+            if (size >= 2) {
+                out[0] = 0x01;
+                out[1] = frame[sent];
+            }
+            ++sent;
+            endPending = sent == frame.size();
+            return false;
+        }
+        const bool takeOut = endPending;
+        endPending = false;
+        return takeOut;
+    }
+
+    void loadFrame() {
+        model.Advance(1.0 / options.framesPerSecond);
+        sim::Display d = model.display();
+        sim::FormatRow(model.temperature(), 1, d.second);
+        d.secondDecimals = 1;
+        std::array<std::uint8_t, 32> pos = sim::SegmentPositions(d);
+        pos[0] = 0;
+        pos[1] = static_cast<std::uint8_t>(TypeDigit(frameNo));
+        SetBit(pos, kBitUsb);
+        SetBit(pos, kBitVel);
+        SetBit(pos, kBitTemp);
+        SetBit(pos, kBitCelsius);
+        SetBit(pos, model.unit() == sim::ReadingModel::Unit::MetresPerSecond ? kBitMetresPerSecond
+                                                                             : kBitFeetPerMinute);
+        frame.clear();
+        // Upper digit 3 on every byte: the frame starts with 0x30 and no
+        // byte inside it looks like CR or LF.
+        for (std::uint8_t p : pos) frame.push_back(static_cast<std::uint8_t>(0x30 | p));
+        frame.push_back(0x0D);
+        frame.push_back(0x0A);
+        sent = 0;
+    }
+
+    // When the next report is due. The line starts with the first read;
+    // a reader that fell far behind (a program that was busy elsewhere)
+    // finds the meter paused rather than a flood of old reports, as a real
+    // bridge's small queue would have it.
+    std::chrono::steady_clock::time_point Due(std::chrono::steady_clock::time_point now) {
+        const std::chrono::microseconds interval(options.reportIntervalUs);
+        if (!started) {
+            start = now;
+            started = true;
+        }
+        auto due = start + interval * static_cast<std::int64_t>(index);
+        const auto queue = interval * 64;
+        if (now - due > queue) {
+            start += (now - due) - queue;
+            due = now - queue;
+        }
+        return due;
+    }
+
+    const Options options;
+    sim::ReadingModel model;
+    std::chrono::steady_clock::time_point start;
+    bool started = false;
+    std::mutex mutex;
+    std::uint64_t index = 0;
+    std::uint64_t frameNo = 0;
+    double frameStart = 0;
+    std::vector<std::uint8_t> frame;
+    std::size_t sent = 0;
+    bool endPending = false;
+};
+
+class SimulatedUsbBridge::Handle final : public HidHandle {
+public:
+    Handle(SimulatedUsbBridge& bridge, std::shared_ptr<Line> line)
+        : bridge_(bridge), line_(std::move(line)) {}
+
+    bool GetAttributes(HidAttributes& out) override {
+        out = {kVendorId, kProductId, 0x0100};
+        return true;
+    }
+    bool GetProductString(std::u16string& out) override {
+        out = u"USB to Serial";
+        return true;
+    }
+    // The bridge carries no serial number.
+    bool GetSerialNumberString(std::u16string&) override { return false; }
+    bool GetIndexedString(int index, std::uint16_t* words, std::size_t count) override {
+        if (index != 0 || count < 2) return false;
+        words[0] = 0x0409;  // English (United States)
+        words[1] = 0;
+        return true;
+    }
+    int InputReportByteLength() override { return kReportLength; }
+    bool SetFeature(const std::uint8_t* bytes, std::size_t length) override {
+        const std::lock_guard<std::mutex> lock(bridge_.mutex_);
+        bridge_.feature_.assign(bytes, bytes + length);
+        return true;
+    }
+
+    int Read(std::uint8_t* buffer, std::size_t size, int timeoutMs, int& error) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        const auto now = std::chrono::steady_clock::now();
+        if (!line_->options.realTime) return Next(buffer, size, error, lock);
+        std::chrono::steady_clock::time_point due;
+        {
+            const std::lock_guard<std::mutex> l(line_->mutex);
+            due = line_->Due(now);
+        }
+        const auto limit = now + std::chrono::milliseconds(timeoutMs);
+        if (!cv_.wait_until(lock, std::min(due, limit), [this] { return cancelled_; }) && due > limit)
+            return 0;
+        return Next(buffer, size, error, lock);
+    }
+
+    void Cancel() override {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        cancelled_ = true;
+        cv_.notify_all();
+    }
+
+private:
+    int Next(std::uint8_t* buffer, std::size_t size, int& error, std::unique_lock<std::mutex>& lock) {
+        if (cancelled_) {
+            error = ECANCELED;
+            return -1;
+        }
+        lock.unlock();
+        if (size == 0) return 0;
+        std::uint8_t report[kReportLength] = {};
+        bool takeOut;
+        {
+            const std::lock_guard<std::mutex> l(line_->mutex);
+            takeOut = line_->NextReport(report + 1, kReportLength - 1);
+        }
+        ++bridge_.reportsRead_;
+        if (takeOut) {
+            const std::lock_guard<std::mutex> l(bridge_.mutex_);
+            bridge_.lastTakeOut_ = std::chrono::steady_clock::now();
+        }
+        const std::size_t n = std::min<std::size_t>(size, kReportLength);
+        std::copy(report, report + n, buffer);
+        return static_cast<int>(n);
+    }
+
+    SimulatedUsbBridge& bridge_;
+    std::shared_ptr<Line> line_;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool cancelled_ = false;
+};
+
+SimulatedUsbBridge::SimulatedUsbBridge() : SimulatedUsbBridge(Options{}) {}
+
+SimulatedUsbBridge::SimulatedUsbBridge(Options options)
+    : options_(options), line_(std::make_shared<Line>(options)) {}
+
+SimulatedUsbBridge::~SimulatedUsbBridge() = default;
+
+int SimulatedUsbBridge::TypeDigit(std::uint64_t n) {
+    switch (n % 16) {
+        case 7: return 3;    // Birch
+        case 13: return 15;  // Pine
+        default: return static_cast<int>(n % 2);
+    }
+}
+
+std::vector<HidInterfaceInfo> SimulatedUsbBridge::Enumerate() {
+    return {{kPath, 1}};
+}
+
+std::unique_ptr<HidHandle> SimulatedUsbBridge::Open(const std::string& path, Access, int& error) {
+    if (path != kPath) {
+        error = ENOENT;
+        return nullptr;
+    }
+    return std::make_unique<Handle>(*this, line_);
+}
+
+// The simulated bridge never comes or goes.
+void SimulatedUsbBridge::SetChangeHandler(std::function<void()>) {}
+
+std::vector<std::uint8_t> SimulatedUsbBridge::LastFeatureReport() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return feature_;
+}
+
+std::chrono::steady_clock::time_point SimulatedUsbBridge::LastFrameTakeOut() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return lastTakeOut_;
+}
+
+}  // namespace corvel
