@@ -28,6 +28,7 @@ namespace corvel {
 class LcdPanel;
 class LimitPanel;
 class LogControlsObserver;
+class LogFiles;
 class LogGrid;
 class LogTableModel;
 class ReadingLog;
@@ -95,6 +96,11 @@ public:
     void BtNewClick();
     void BtSaveClick();
     void TbFdClick();
+
+    // ---- data files: save the log, open old data files
+    void saveasClick();
+    void SpeedButton2Click();
+    LogFiles& Files() { return *files_; }
 
     // ---- window commands
     void BitBtn1Click();  // Quit, with a question
@@ -178,6 +184,7 @@ private:
     std::unique_ptr<LogTableModel> logModel_;
     std::unique_ptr<LogControlsObserver> logObserver_;
     LogGrid* grid_ = nullptr;
+    std::unique_ptr<LogFiles> files_;
 
     TCommPortDriver* comm2_ = nullptr;
     TCComm* ccomm1_ = nullptr;
