@@ -2,6 +2,7 @@
 // recorded meter streams can be replayed and their readings checked.
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,14 +10,12 @@
 #include <string>
 #include <vector>
 
-#include <chrono>
-
 #include "DecodeReport.h"
 #include "chart/HeadlessChart.h"
 #include "decode/RangeClass.h"
 #include "record/Clock.h"
+#include "record/LogFileJobs.h"
 #include "record/ReadingLog.h"
-#include "record/TextTable.h"
 #include "shell/HostInfo.h"
 #include "shell/MeterCore.h"
 
@@ -30,15 +29,18 @@ constexpr const char* kUsage =
     "Feeds a recorded meter stream through the frame handlers and decoders and\n"
     "prints one JSON object per decoder run. oak, birch and pine read raw bytes;\n"
     "hid reads one input report per line as hexadecimal byte pairs. With --log\n"
-    "the readings go through the program's reading log, written to FILE as a\n"
-    "text table when the input ends.\n";
+    "the readings go through the program's reading log, written to FILE when\n"
+    "the input ends: an XML data packet when FILE ends in \".xml\", else a text\n"
+    "table.\n";
 
 // Messages of the core go to stderr; nothing here asks questions.
 class StderrPrompts : public corvel::UserPrompts {
 public:
     void Message(Kind, const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
     Answer Ask(Kind, const std::string&) override { return Answer::No; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override {
+        return {};
+    }
     std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
 };
 
@@ -199,7 +201,8 @@ int main(int argc, char** argv) {
     if (!o.input.empty()) {
         in = std::fopen(o.input.c_str(), "rb");
         if (!in) {
-            std::fprintf(stderr, "corvel-decode: cannot open %s: %s\n", o.input.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "corvel-decode: cannot open %s: %s\n", o.input.c_str(),
+                         std::strerror(errno));
             return 1;
         }
     }
@@ -223,7 +226,8 @@ int main(int argc, char** argv) {
     long ticks = 0;
     auto tick = [&] {
         const auto seconds =
-            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count();
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started)
+                .count();
         for (; ticks < seconds; ++ticks) log.TrecordTimer();
     };
     core.SetRange(corvel::RangeValuesFor(o.rangeClass));
@@ -252,7 +256,8 @@ int main(int argc, char** argv) {
             ++lineNo;
             tick();
             if (!parseReport(line, report)) {
-                std::fprintf(stderr, "corvel-decode: line %ld is not a report of hexadecimal byte pairs; skipped\n",
+                std::fprintf(stderr,
+                             "corvel-decode: line %ld is not a report of hexadecimal byte pairs; skipped\n",
                              lineNo);
                 continue;
             }
@@ -275,7 +280,7 @@ int main(int argc, char** argv) {
     }
     if (in != stdin) std::fclose(in);
     std::fflush(stdout);
-    if (!o.log.empty() && !corvel::TextTable::Save(log.Rows(), o.log)) {
+    if (!o.log.empty() && !corvel::SaveLogFile(log.Rows(), o.log, corvel::FormatOf(o.log))) {
         std::fprintf(stderr, "corvel-decode: cannot write the log to %s\n", o.log.c_str());
         return 1;
     }
