@@ -2,13 +2,14 @@
 // recorded meter streams can be replayed and their readings checked.
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include <chrono>
 
 #include "DecodeReport.h"
 #include "chart/HeadlessChart.h"
@@ -38,9 +39,7 @@ class StderrPrompts : public corvel::UserPrompts {
 public:
     void Message(Kind, const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
     Answer Ask(Kind, const std::string&) override { return Answer::No; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
     std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
 };
 
@@ -201,8 +200,7 @@ int main(int argc, char** argv) {
     if (!o.input.empty()) {
         in = std::fopen(o.input.c_str(), "rb");
         if (!in) {
-            std::fprintf(stderr, "corvel-decode: cannot open %s: %s\n", o.input.c_str(),
-                         std::strerror(errno));
+            std::fprintf(stderr, "corvel-decode: cannot open %s: %s\n", o.input.c_str(), std::strerror(errno));
             return 1;
         }
     }
@@ -226,8 +224,7 @@ int main(int argc, char** argv) {
     long ticks = 0;
     auto tick = [&] {
         const auto seconds =
-            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started)
-                .count();
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count();
         for (; ticks < seconds; ++ticks) log.TrecordTimer();
     };
     core.SetRange(corvel::RangeValuesFor(o.rangeClass));
@@ -256,8 +253,7 @@ int main(int argc, char** argv) {
             ++lineNo;
             tick();
             if (!parseReport(line, report)) {
-                std::fprintf(stderr,
-                             "corvel-decode: line %ld is not a report of hexadecimal byte pairs; skipped\n",
+                std::fprintf(stderr, "corvel-decode: line %ld is not a report of hexadecimal byte pairs; skipped\n",
                              lineNo);
                 continue;
             }
