@@ -102,7 +102,21 @@ void ReadingLog::Empty() {
     Notify([](Observer& o) { o.AboutToBeEmptied(); });
     rows_.Clear();
     batchFirst_ = 0;
+    ++generation_;
     Notify([](Observer& o) { o.Emptied(); });
+}
+
+void ReadingLog::ReplaceRows(ReadingLogStore&& rows) {
+    Notify([](Observer& o) { o.AboutToBeEmptied(); });
+    rows_ = std::move(rows);
+    batchFirst_ = 0;
+    ++generation_;
+    Notify([](Observer& o) { o.Emptied(); });
+    if (rows_.RowCount() > 0) {
+        const int last = rows_.RowCount() - 1;
+        Notify([&](Observer& o) { o.RowsAboutToBeAppended(0, last); });
+        Notify([](Observer& o) { o.RowsAppended(); });
+    }
 }
 
 void ReadingLog::SetRepeatSetChecked(bool checked) {

@@ -80,6 +80,11 @@ public:
         ReadingLog& log_;
     };
     void Empty();
+    // Puts these rows in place of the table's (an ".xml" file opened).
+    void ReplaceRows(ReadingLogStore&& rows);
+    // Counts the times the table was emptied or replaced, so that a long
+    // walk over its rows can tell that they went away beneath it.
+    int Generation() const { return generation_; }
 
     // ---- counters
     int NextRecordNo() const { return nextRecordNo_; }
@@ -136,6 +141,7 @@ private:
     std::vector<Observer*> observers_;
     int batchDepth_ = 0;
     int batchFirst_ = 0;
+    int generation_ = 0;
 
     int nextRecordNo_ = 1;
     int recordCount_ = 0;

@@ -51,7 +51,8 @@ ReadingLogStore::Row& ReadingLogStore::NewRow() {
 void ReadingLogStore::PutShort(ShortText& slot, std::string_view text) {
     if (text.size() <= sizeof slot.bytes) {
         slot.length = static_cast<std::uint8_t>(text.size());
-        std::memcpy(slot.bytes, text.data(), text.size());
+        // An empty view may have no data pointer at all.
+        if (!text.empty()) std::memcpy(slot.bytes, text.data(), text.size());
     } else {
         slot.length = kPooled;
         const std::uint32_t id = pool_.Intern(text);

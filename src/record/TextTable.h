@@ -19,14 +19,26 @@ public:
     // runs of blanks, keeps the columns in place.
     static constexpr std::string_view kEmpty = "NULL";
 
-    // A text field as written: blanks and control characters (codes 0 to
-    // 32) cut from both ends, "NULL" when nothing is left.
+    // A text field cut of blanks and control characters (codes 0 to 32) at
+    // both ends, "NULL" when nothing is left.
     static std::string_view Field(std::string_view text);
+    // The field as written into a line: Field(), and quoted with its double
+    // quotes doubled when a blank, a control character or a double quote
+    // is left inside it. The reader splits a line at every blank, so such
+    // a field would otherwise come back as several and shift the columns
+    // after it. A line break inside a text cannot be carried by a line, so
+    // it is written as a blank.
+    static void AppendField(std::string_view text, std::string& out);
     // One data line without its line end.
     static void AppendLine(const ReadingLogStore& rows, int row, std::string& out);
+    // The header line with its line end.
+    static void AppendHeader(std::string& out);
+    // Rows [first, last) as lines, each with its line end.
+    static void AppendLines(const ReadingLogStore& rows, int first, int last, std::string& out);
 
     static void Write(const ReadingLogStore& rows, std::ostream& out);
-    // Writes the file (created or overwritten); false when it cannot.
+    // Writes the file (created or replaced whole); false when it cannot,
+    // and then a file that was there is left as it was.
     static bool Save(const ReadingLogStore& rows, const std::string& fileName);
 };
 

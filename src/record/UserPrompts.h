@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace corvel {
@@ -22,6 +23,26 @@ public:
     virtual std::string SaveFileName(const std::string& title, const std::string& filter,
                                      const std::string& defaultSuffix) = 0;
     virtual std::string OpenFileName(const std::string& title, const std::string& filter) = 0;
+
+    // A message box that belongs to no window: it stands on its own rather
+    // than over the main window. Same captions and icons as Message.
+    virtual void OwnerlessMessage(Kind kind, const std::string& text) { Message(kind, text); }
+    // An open dialog that starts on a file name (the one chosen last).
+    virtual std::string OpenFileNameAt(const std::string& title, const std::string& filter,
+                                       const std::string& /*fileName*/) {
+        return OpenFileName(title, filter);
+    }
+    // A dialog that shows how far a long piece of work has come, from 0 to
+    // the maximum given; it goes away with the object.
+    class Progress {
+    public:
+        virtual ~Progress() = default;
+        virtual void SetValue(int value) = 0;
+    };
+    // Null when progress is not shown.
+    virtual std::unique_ptr<Progress> ShowProgress(const std::string& /*text*/, int /*maximum*/) {
+        return nullptr;
+    }
 };
 
 }  // namespace corvel

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 
 namespace corvel {
 
@@ -31,8 +32,8 @@ void QtPrompts::Message(Kind kind, const std::string& text) {
 }
 
 UserPrompts::Answer QtPrompts::Ask(Kind kind, const std::string& text) {
-    QMessageBox box(iconFor(kind), title(kind), QString::fromStdString(text), QMessageBox::Yes | QMessageBox::No,
-                    parent_);
+    QMessageBox box(iconFor(kind), title(kind), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No, parent_);
     return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
@@ -49,6 +50,47 @@ std::string QtPrompts::OpenFileName(const std::string& caption, const std::strin
     return QFileDialog::getOpenFileName(parent_, QString::fromStdString(caption), QString(),
                                         QString::fromStdString(filter))
         .toStdString();
+}
+
+void QtPrompts::OwnerlessMessage(Kind kind, const std::string& text) {
+    QMessageBox box(iconFor(kind), title(kind), QString::fromStdString(text), QMessageBox::Ok, nullptr);
+    box.exec();
+}
+
+std::string QtPrompts::OpenFileNameAt(const std::string& caption, const std::string& filter,
+                                      const std::string& fileName) {
+    QFileDialog dialog(parent_, QString::fromStdString(caption), QString(), QString::fromStdString(filter));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (!fileName.empty()) dialog.selectFile(QString::fromStdString(fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front().toStdString();
+}
+
+namespace {
+// A progress dialog without a cancel button over the window: the work it
+// shows cannot be stopped half way without losing what it is for.
+class DialogProgress final : public UserPrompts::Progress {
+public:
+    DialogProgress(QWidget* parent, const std::string& text, int maximum)
+        : dialog_(QString::fromStdString(text), QString(), 0, maximum, parent) {
+        dialog_.setWindowTitle(QStringLiteral("Information"));
+        dialog_.setCancelButton(nullptr);
+        dialog_.setWindowModality(Qt::WindowModal);
+        dialog_.setMinimumDuration(0);
+        dialog_.setAutoClose(false);
+        dialog_.setAutoReset(false);
+        dialog_.setValue(0);
+    }
+    void SetValue(int value) override { dialog_.setValue(value); }
+
+private:
+    QProgressDialog dialog_;
+};
+}  // namespace
+
+std::unique_ptr<UserPrompts::Progress> QtPrompts::ShowProgress(const std::string& text, int maximum) {
+    return std::make_unique<DialogProgress>(parent_, text, maximum);
 }
 
 }  // namespace corvel

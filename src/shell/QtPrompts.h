@@ -20,6 +20,10 @@ public:
     std::string SaveFileName(const std::string& title, const std::string& filter,
                              const std::string& defaultSuffix) override;
     std::string OpenFileName(const std::string& title, const std::string& filter) override;
+    void OwnerlessMessage(Kind kind, const std::string& text) override;
+    std::string OpenFileNameAt(const std::string& title, const std::string& filter,
+                               const std::string& fileName) override;
+    std::unique_ptr<Progress> ShowProgress(const std::string& text, int maximum) override;
 
 private:
     QWidget* parent_;

@@ -23,6 +23,7 @@
 #include "links/TCComm.h"
 #include "links/TCommPortDriver.h"
 #include "links/UsbBridge.h"
+#include "record/LogFiles.h"
 #include "record/LogTableGrid.h"
 #include "record/LogTableModel.h"
 #include "record/ReadingLog.h"
@@ -90,6 +91,17 @@ TFCOMM::TFCOMM(WindowPlatform platform, QWidget* parent)
     // chart catch up three times a second, the mirror at once.
     logModel_->SetAnnounceDelay(kStreamingDisplayMs);
     chart_->SetStreamingReplotDelay(kStreamingDisplayMs);
+    // Data files: after a save the grid's current row is the last one.
+    files_ = std::make_unique<LogFiles>(*log_, platform_.prompts);
+    files_->afterSave = [this] {
+        logModel_->AnnounceThrottle().ShowNow();
+        grid_->FollowNow();
+    };
+    files_->repaint = [this] {
+        // A command's rows show at once, not at the next streaming catch-up.
+        logModel_->AnnounceThrottle().ShowNow();
+        update();
+    };
     buildLogToolbar();
     logObserver_ = std::make_unique<LogControlsObserver>([this] { renderLogControls(); });
     log_->AddObserver(logObserver_.get());
@@ -431,6 +443,15 @@ void TFCOMM::BtPrintClick() {
     preview.exec();
     repaint();
     core_.Frames().SetPrintPreviewOpen(false);
+}
+
+// ---- data files
+
+void TFCOMM::saveasClick() {
+    files_->saveasClick();
+}
+void TFCOMM::SpeedButton2Click() {
+    files_->SpeedButton2Click();
 }
 
 // ---- window commands

@@ -29,6 +29,7 @@ namespace corvel {
 class LcdPanel;
 class LimitPanel;
 class LogControlsObserver;
+class LogFiles;
 class LogGrid;
 class LogTableModel;
 class ReadingLog;
@@ -119,6 +120,10 @@ public:
     // Opens the report's preview and waits until it is closed; HID frames
     // are held back meanwhile.
     void BtPrintClick();
+    // ---- data files: save the log, open old data files
+    void saveasClick();
+    void SpeedButton2Click();
+    LogFiles& Files() { return *files_; }
 
     // ---- window commands
     void BitBtn1Click();  // Quit, with a question
@@ -204,6 +209,7 @@ private:
     std::unique_ptr<LogTableModel> logModel_;
     std::unique_ptr<LogControlsObserver> logObserver_;
     LogGrid* grid_ = nullptr;
+    std::unique_ptr<LogFiles> files_;
 
     TCommPortDriver* comm2_ = nullptr;
     TCComm* ccomm1_ = nullptr;

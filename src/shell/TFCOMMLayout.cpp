@@ -148,11 +148,11 @@ void TFCOMM::buildLogToolbar() {
 
     auto* recordNew = speedButton(bar, "RecordNew", QStringLiteral("Close Data"), {302, 0, 22, 21});
     connect(recordNew, &QToolButton::clicked, this, &TFCOMM::RecordNewClick);
-    // Opening and saving the log come with the data files; until then
-    // their buttons are there but do nothing.
-    speedButton(bar, "OpenDataFiles", QStringLiteral("Open old data files"), {326, 0, 22, 21})
-        ->setEnabled(false);
-    speedButton(bar, "saveas", QStringLiteral("Save data files"), {350, 0, 22, 21})->setEnabled(false);
+    // Data files: open old ones, save the log.
+    connect(speedButton(bar, "OpenDataFiles", QStringLiteral("Open old data files"), {326, 0, 22, 21}),
+            &QToolButton::clicked, this, &TFCOMM::SpeedButton2Click);
+    connect(speedButton(bar, "saveas", QStringLiteral("Save data files"), {350, 0, 22, 21}),
+            &QToolButton::clicked, this, &TFCOMM::saveasClick);
     // ---- printed report
     auto* btPrint = speedButton(bar, "BtPrint", QStringLiteral("Print"), {374, 0, 22, 21});
     connect(btPrint, &QToolButton::clicked, this, &TFCOMM::BtPrintClick);
@@ -194,9 +194,8 @@ void TFCOMM::buildMenus() {
     record->setObjectName(QStringLiteral("Record1"));
     record->addAction(QStringLiteral("New"), this, &TFCOMM::RecordNewClick)
         ->setObjectName(QStringLiteral("New1"));
-    QAction* save1 = record->addAction(QStringLiteral("Save"));
-    save1->setObjectName(QStringLiteral("Save1"));
-    save1->setEnabled(false);  // comes with the data files
+    record->addAction(QStringLiteral("Save"), this, &TFCOMM::saveasClick)
+        ->setObjectName(QStringLiteral("Save1"));
     record->addSeparator()->setObjectName(QStringLiteral("N3"));
     static const char* kNames[6] = {"N10001", "N50001", "N100001", "N500001", "N1000001", "limitess"};
     for (int i = 0; i < 6; ++i) {

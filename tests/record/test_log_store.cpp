@@ -145,7 +145,7 @@ TEST(TextTable, WritesOneLinePerRowInTableOrder) {
     EXPECT_EQ(Written(store),
               "No\tTime\tValue\tUnit\tValue2\tUnit2\r\n"
               "3\t10:00:01\t1.23\tm|s\tNULL\tNULL\r\n"
-              "3\t9:07:03\t25.1\tC\tx y\tNULL\r\n"
+              "3\t9:07:03\t25.1\tC\t\"x y\"\tNULL\r\n"
               "-1\t00:00:00\tOL\tNULL\t0\tF\r\n");
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <deque>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,33 +16,51 @@ namespace corvel::test {
 class ScriptedPrompts : public UserPrompts {
 public:
     struct Shown {
-        enum class Type { Message, Question, SaveDialog, OpenDialog } type;
+        enum class Type { Message, Question, SaveDialog, OpenDialog } type = Type::Message;
         Kind kind = Kind::Information;
         std::string text;  // message or question; dialog title for dialogs
         std::string filter;
         std::string defaultSuffix;
+        bool ownerless = false;  // a message box that belongs to no window
+        std::string fileName;    // the name an open dialog starts on
         bool operator==(const Shown&) const = default;
     };
 
     std::deque<Answer> answers;
     std::deque<std::string> fileNames;
     std::vector<Shown> shown;
+    // Progress dialogs: the text of each one shown and every value set.
+    std::vector<std::string> progressTexts;
+    std::vector<int> progressValues;
+    // Runs whenever a progress dialog is set, as if the event loop ran then.
+    std::function<void()> onProgress;
 
-    void Message(Kind kind, const std::string& text) override {
-        shown.push_back({Shown::Type::Message, kind, text, {}, {}});
-    }
+    void Message(Kind kind, const std::string& text) override { Record(Shown::Type::Message, kind, text); }
     Answer Ask(Kind kind, const std::string& text) override {
-        shown.push_back({Shown::Type::Question, kind, text, {}, {}});
+        Record(Shown::Type::Question, kind, text);
         return Pop(answers, Answer::No);
     }
     std::string SaveFileName(const std::string& title, const std::string& filter,
                              const std::string& defaultSuffix) override {
-        shown.push_back({Shown::Type::SaveDialog, Kind::Information, title, filter, defaultSuffix});
+        Record(Shown::Type::SaveDialog, Kind::Information, title, filter, defaultSuffix);
         return Pop(fileNames, std::string());
     }
     std::string OpenFileName(const std::string& title, const std::string& filter) override {
-        shown.push_back({Shown::Type::OpenDialog, Kind::Information, title, filter, {}});
+        Record(Shown::Type::OpenDialog, Kind::Information, title, filter);
         return Pop(fileNames, std::string());
+    }
+
+    void OwnerlessMessage(Kind kind, const std::string& text) override {
+        Record(Shown::Type::Message, kind, text).ownerless = true;
+    }
+    std::string OpenFileNameAt(const std::string& title, const std::string& filter,
+                               const std::string& fileName) override {
+        Record(Shown::Type::OpenDialog, Kind::Information, title, filter).fileName = fileName;
+        return Pop(fileNames, std::string());
+    }
+    std::unique_ptr<Progress> ShowProgress(const std::string& text, int) override {
+        progressTexts.push_back(text);
+        return std::make_unique<ScriptedProgress>(*this);
     }
 
     // The texts of the message boxes shown, in order.
@@ -58,6 +78,30 @@ public:
     }
 
 private:
+    Shown& Record(Shown::Type type, Kind kind, const std::string& text, const std::string& filter = {},
+                  const std::string& defaultSuffix = {}) {
+        Shown s;
+        s.type = type;
+        s.kind = kind;
+        s.text = text;
+        s.filter = filter;
+        s.defaultSuffix = defaultSuffix;
+        shown.push_back(s);
+        return shown.back();
+    }
+
+    class ScriptedProgress final : public Progress {
+    public:
+        explicit ScriptedProgress(ScriptedPrompts& owner) : owner_(owner) {}
+        void SetValue(int value) override {
+            owner_.progressValues.push_back(value);
+            if (owner_.onProgress) owner_.onProgress();
+        }
+
+    private:
+        ScriptedPrompts& owner_;
+    };
+
     template <typename T>
     static T Pop(std::deque<T>& queue, T fallback) {
         if (queue.empty()) return fallback;

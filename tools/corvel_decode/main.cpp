@@ -15,8 +15,8 @@
 #include "chart/HeadlessChart.h"
 #include "decode/RangeClass.h"
 #include "record/Clock.h"
+#include "record/LogFileJobs.h"
 #include "record/ReadingLog.h"
-#include "record/TextTable.h"
 #include "shell/CoreStartUp.h"
 #include "shell/HostInfo.h"
 #include "shell/MeterCore.h"
@@ -31,8 +31,9 @@ constexpr const char* kUsage =
     "Feeds a recorded meter stream through the frame handlers and decoders and\n"
     "prints one JSON object per decoder run. oak, birch and pine read raw bytes;\n"
     "hid reads one input report per line as hexadecimal byte pairs. With --log\n"
-    "the readings go through the program's reading log, written to FILE as a\n"
-    "text table when the input ends.\n";
+    "the readings go through the program's reading log, written to FILE when\n"
+    "the input ends: an XML data packet when FILE ends in \".xml\", else a text\n"
+    "table.\n";
 
 // Messages of the core go to stderr; nothing here asks questions.
 class StderrPrompts : public corvel::UserPrompts {
@@ -296,7 +297,7 @@ int main(int argc, char** argv) {
     }
     if (in != stdin) std::fclose(in);
     std::fflush(stdout);
-    if (!o.log.empty() && !corvel::TextTable::Save(log.Rows(), o.log)) {
+    if (!o.log.empty() && !corvel::SaveLogFile(log.Rows(), o.log, corvel::FormatOf(o.log))) {
         std::fprintf(stderr, "corvel-decode: cannot write the log to %s\n", o.log.c_str());
         return 1;
     }

@@ -1,0 +1,194 @@
+// The window's data-file commands: the save and open buttons, Record ->
+// Save, their dialogs and messages, with every dialog answered by script.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <fstream>
+#include <iterator>
+
+#include "record/LogFiles.h"
+#include "record/LogTableGrid.h"
+#include "record/ReadingLog.h"
+#include "shell/WindowRig.h"
+
+using namespace corvel;
+using test::FrameBuilder;
+using test::ScriptedPrompts;
+using test::WindowRig;
+using Shown = ScriptedPrompts::Shown;
+
+namespace {
+
+const std::string kHeader = "No\tTime\tValue\tUnit\tValue2\tUnit2\r\n";
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+struct FilesWindow : WindowRig {
+    QTemporaryDir dir;
+    std::string Path(const char* name) const {
+        return QDir(dir.path()).filePath(QLatin1String(name)).toStdString();
+    }
+    void Log(int rows) {
+        for (int i = 0; i < rows; ++i)
+            w->Log().AppendRow(i + 1, "10:00:00", std::to_string(i), "m|s", "", "");
+    }
+    QToolButton* Button(const char* name) const {
+        return w->clientArea()->findChild<QToolButton*>(QLatin1String(name));
+    }
+    QAction* Action(const char* name) const { return w->menuBar()->findChild<QAction*>(QLatin1String(name)); }
+    std::vector<Shown> Messages() const {
+        std::vector<Shown> m;
+        for (const auto& s : prompts.shown)
+            if (s.type == Shown::Type::Message) m.push_back(s);
+        return m;
+    }
+};
+
+TEST(DataFileCommands, ButtonsAndTheRecordMenuEntryReachTheirHandlers) {
+    FilesWindow rig;
+    const struct {
+        const char* name;
+        std::function<void()> press;
+        Shown::Type dialog;
+    } ways[] = {
+        {"saveas", [&] { rig.Button("saveas")->click(); }, Shown::Type::SaveDialog},
+        {"Save1", [&] { rig.Action("Save1")->trigger(); }, Shown::Type::SaveDialog},
+        {"OpenDataFiles", [&] { rig.Button("OpenDataFiles")->click(); }, Shown::Type::OpenDialog},
+    };
+    for (const auto& way : ways) {
+        rig.prompts.shown.clear();
+        way.press();  // the dialog is cancelled
+        ASSERT_EQ(rig.prompts.shown.size(), 1u) << way.name;
+        EXPECT_EQ(rig.prompts.shown[0].type, way.dialog) << way.name;
+        EXPECT_EQ(rig.prompts.shown[0].filter, "Excel File(*.xls);;Txt File(*.txt)") << way.name;
+    }
+    EXPECT_TRUE(rig.Button("saveas")->isEnabled());
+    EXPECT_TRUE(rig.Button("OpenDataFiles")->isEnabled());
+    EXPECT_TRUE(rig.Action("Save1")->isEnabled());
+}
+
+TEST(saveasClick, WritesTheFormatItsExtensionAsksFor) {
+    const struct {
+        const char* name;
+        bool packet;
+    } cases[] = {
+        {"log.xls", false}, {"log.txt", false}, {"log.XML", false}, {"log", false}, {"log.xml", true}};
+    for (const auto& c : cases) {
+        FilesWindow rig;
+        rig.Log(3);
+        const std::string path = rig.Path(c.name);
+        rig.prompts.fileNames.push_back(path);
+        rig.w->saveasClick();
+        const std::string bytes = ReadAll(path);
+        EXPECT_EQ(bytes.rfind(c.packet ? "<?xml" : kHeader.c_str(), 0), 0u) << c.name;
+        ASSERT_EQ(rig.prompts.shown.size(), 2u) << c.name;
+        const Shown& dialog = rig.prompts.shown[0];
+        EXPECT_EQ(dialog.type, Shown::Type::SaveDialog);
+        EXPECT_EQ(dialog.defaultSuffix, "xls");
+        const Shown& message = rig.prompts.shown[1];
+        EXPECT_EQ(message.kind, UserPrompts::Kind::Information) << c.name;
+        EXPECT_TRUE(message.ownerless) << c.name;
+        EXPECT_EQ(message.text, "Save table to specified file: " + path + " Scuss!");
+        // Afterwards the grid's current row is the table's last row.
+        EXPECT_EQ(rig.w->DBGrid1()->currentIndex().row(), 2) << c.name;
+    }
+}
+
+TEST(saveasClick, CancelledWritesNothingAndSaysNothing) {
+    FilesWindow rig;
+    rig.Log(2);
+    rig.w->saveasClick();
+    EXPECT_EQ(rig.prompts.shown.size(), 1u);
+    EXPECT_TRUE(QDir(rig.dir.path()).isEmpty());
+}
+
+TEST(saveasClick, AFailedSaveKeepsTheOldFileAndSaysItCouldNot) {
+    FilesWindow rig;
+    rig.Log(2);
+    const std::string path = rig.Path("missing/log.xml");
+    rig.prompts.fileNames.push_back(path);
+    rig.w->saveasClick();
+    ASSERT_EQ(rig.Messages().size(), 1u);
+    EXPECT_EQ(rig.Messages()[0].kind, UserPrompts::Kind::Error);
+    EXPECT_EQ(rig.Messages()[0].text, "Could not save table to specified file: " + path);
+}
+
+TEST(SpeedButton2Click, AppendsATextTableAndStartsNextTimeOnTheSameFile) {
+    FilesWindow rig;
+    // A reading logged from the meter first.
+    rig.oak(FrameBuilder().main("1234").second("0001"));
+    ASSERT_EQ(rig.w->Log().RowCount(), 1);
+    const std::string path = rig.Path("old.xls");
+    std::ofstream(path, std::ios::binary) << kHeader << "7\t09:00:00\t5.5\tm|s\tNULL\tNULL\r\n";
+    rig.prompts.fileNames.push_back(path);
+    rig.w->SpeedButton2Click();
+    EXPECT_EQ(rig.w->Log().RowCount(), 2);
+    EXPECT_EQ(rig.w->Log().Text(1, ReadingLog::Field::Value), "5.5");
+    EXPECT_EQ(rig.w->DBGrid1()->model()->rowCount(), 2);
+    EXPECT_TRUE(rig.Messages().empty());
+    EXPECT_EQ(rig.w->Log().NextRecordNo(), 2);
+
+    rig.w->SpeedButton2Click();  // cancelled
+    ASSERT_EQ(rig.prompts.shown.size(), 2u);
+    EXPECT_EQ(rig.prompts.shown[0].fileName, "");
+    EXPECT_EQ(rig.prompts.shown[1].fileName, path);
+    EXPECT_EQ(rig.w->Log().RowCount(), 2);
+}
+
+TEST(SpeedButton2Click, APacketReplacesTheRowsAndABadFileSaysSo) {
+    FilesWindow rig;
+    rig.Log(5);
+    const std::string packet = rig.Path("old.xml");
+    std::ofstream(packet, std::ios::binary)
+        << "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET Version=\"2.0\"><ROWDATA>"
+           "<ROW RowState=\"4\" No=\"42\" Value=\"v\"/></ROWDATA></DATAPACKET>";
+    const std::string bad = rig.Path("bad.xls");
+    std::ofstream(bad, std::ios::binary) << "";
+    rig.prompts.fileNames = {packet, bad};
+    rig.w->SpeedButton2Click();
+    ASSERT_EQ(rig.w->Log().RowCount(), 1);
+    EXPECT_EQ(rig.w->Log().RecordNo(0), 42);
+    EXPECT_EQ(rig.w->DBGrid1()->model()->rowCount(), 1);
+    rig.w->SpeedButton2Click();
+    EXPECT_EQ(rig.w->Log().RowCount(), 1);
+    ASSERT_EQ(rig.Messages().size(), 1u);
+    EXPECT_EQ(rig.Messages()[0].text, "Failed to Load File!");
+    EXPECT_EQ(rig.Messages()[0].kind, UserPrompts::Kind::Error);
+    EXPECT_TRUE(rig.Messages()[0].ownerless);
+}
+
+// A long save lets the meter's frames through: a reading that arrives
+// while the file is written is mirrored and logged, and the file holds the
+// rows there were when the save began.
+TEST(saveasClick, TheMeterGoesOnWhileALongSaveRuns) {
+    FilesWindow rig;
+    rig.w->Log().limitessClick();
+    rig.Log(20000);
+    LogFiles::Slicing slicing;
+    slicing.rows = 2000;
+    slicing.sliceMs = 0;
+    slicing.progressAfterMs = 0;
+    rig.w->Files().SetSlicing(slicing);
+    int arrived = 0;
+    rig.prompts.onProgress = [&] {
+        rig.oak(FrameBuilder().main(std::to_string(1000 + arrived++)).second("0001"));
+    };
+    const std::string path = rig.Path("big.xls");
+    rig.prompts.fileNames.push_back(path);
+    rig.w->saveasClick();
+    ASSERT_GT(arrived, 5);
+    EXPECT_EQ(rig.w->Log().RowCount(), 20000 + arrived);
+    const std::string bytes = ReadAll(path);
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 20001);
+    EXPECT_EQ(rig.prompts.progressTexts.size(), 1u);
+}
+
+}  // namespace

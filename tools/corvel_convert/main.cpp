@@ -1,0 +1,74 @@
+// corvel-convert IN OUT: reads a data file into an empty log as the Open
+// command does and writes it as the Save command does, each by its file
+// name: ".xml" exactly is an XML data packet, any other name a text table.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "record/LogFileJobs.h"
+#include "record/LogFiles.h"
+#include "record/ReadingLogStore.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: corvel-convert IN OUT\n"
+    "Reads IN as the program opens a data file (a name ending in \".xml\" as an\n"
+    "XML data packet, any other as a text table) and writes OUT as the program\n"
+    "saves one (\".xml\" the packet, any other name the text table).\n";
+
+bool Read(const std::string& fileName, corvel::ReadingLogStore& rows) {
+    const corvel::LogFileFormat format = corvel::FormatOf(fileName);
+    if (format == corvel::LogFileFormat::TextTable) {
+        // Rows read before a failure stay, as when the window opens it.
+        corvel::StoreSink sink(rows);
+        return corvel::LoadLogFile(fileName, format, sink);
+    }
+    // A packet takes the log's place only when it was read whole.
+    corvel::ReadingLogStore packet;
+    corvel::StoreSink sink(packet);
+    if (!corvel::LoadLogFile(fileName, format, sink)) return false;
+    rows = std::move(packet);
+    return true;
+}
+
+// The kinds of file OUT can be, tried in order; the last takes any name.
+struct Output {
+    bool (*takes)(std::string_view fileName);
+    bool (*write)(const corvel::ReadingLogStore& rows, const std::string& fileName);
+};
+
+const Output kOutputs[] = {
+    {[](std::string_view name) { return corvel::FormatOf(name) == corvel::LogFileFormat::XmlPacket; },
+     [](const corvel::ReadingLogStore& rows, const std::string& name) {
+         return corvel::SaveLogFile(rows, name, corvel::LogFileFormat::XmlPacket);
+     }},
+    {[](std::string_view) { return true; },
+     [](const corvel::ReadingLogStore& rows, const std::string& name) {
+         return corvel::SaveLogFile(rows, name, corvel::LogFileFormat::TextTable);
+     }},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3 || std::string_view(argv[1]).empty() || std::string_view(argv[2]).empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const std::string in = argv[1];
+    const std::string out = argv[2];
+    corvel::ReadingLogStore rows;
+    const bool read = Read(in, rows);
+    if (!read) std::fprintf(stderr, "%s\n", std::string(corvel::LogFiles::kLoadFailed).c_str());
+    for (const Output& output : kOutputs) {
+        if (!output.takes(out)) continue;
+        if (!output.write(rows, out)) {
+            std::fprintf(stderr, "%s\n", corvel::LogFiles::NotSavedMessage(out).c_str());
+            return 1;
+        }
+        break;
+    }
+    return read ? 0 : 1;
+}
