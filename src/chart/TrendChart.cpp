@@ -37,6 +37,14 @@ public:
         data_->add(QCPGraphData(data_->size(), value));
         replot(false);
     }
+    void AppendManyToEverySeries(const double* values, std::size_t count) override {
+        QVector<QCPGraphData> points(static_cast<qsizetype>(count));
+        const double first = data_->size();
+        for (std::size_t i = 0; i < count; ++i)
+            points[static_cast<qsizetype>(i)] = {first + static_cast<double>(i), values[i]};
+        data_->add(points, true);
+        replot(false);
+    }
     void ClearEverySeries() override {
         data_->clear();
         data_->squeeze(true, true);
@@ -243,6 +251,12 @@ void TrendChart::SetPageCaption(int page) {
 
 void TrendChart::RefreshPageCaption() {
     SetPageCaption(chartView_->Page());
+}
+
+void TrendChart::AddRestoredValues(const std::vector<double>& values) {
+    // Not streamed: the chart is drawn once, when everything is in.
+    chartView_->AddValues(values.data(), values.size());
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TrendChart::ClearView() {

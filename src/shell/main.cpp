@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 
@@ -8,6 +9,7 @@
 #include "links/PortMap.h"
 #include "shell/DemoMeter.h"
 #include "shell/HostInfo.h"
+#include "shell/JournalStartup.h"
 #include "shell/QtPrompts.h"
 #include "shell/TFCOMM.h"
 
@@ -16,7 +18,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("corvel"));
 
     QCommandLineParser options;
-    options.setApplicationDescription(QStringLiteral("Corvel interface program for hand-held air-flow meters."));
+    options.setApplicationDescription(
+        QStringLiteral("Corvel interface program for hand-held air-flow meters."));
     options.addHelpOption();
     const QCommandLineOption port(
         QStringLiteral("port"),
@@ -35,6 +38,12 @@ int main(int argc, char** argv) {
     options.addOption(demo);
     options.addOption(screenshot);
     options.addOption(after);
+    // Answers the start-up restore question for runs without a screen
+    // (tests); not a user's option.
+    QCommandLineOption restoreAnswer(QStringLiteral("restore-answer"), QStringLiteral("yes or no"),
+                                     QStringLiteral("ANSWER"));
+    restoreAnswer.setFlags(QCommandLineOption::HiddenFromHelp);
+    options.addOption(restoreAnswer);
     options.process(app);
 
     corvel::PortMap ports;
@@ -62,8 +71,11 @@ int main(int argc, char** argv) {
     corvel::RegisterAssetFonts();
     corvel::QtPrompts prompts;
     corvel::QtBeeper beeper;
-    corvel::WindowPlatform platform(prompts, beeper, corvel::ReadSystemDecimalSeparator(), corvel::Is64BitHost());
+    corvel::WindowPlatform platform(prompts, beeper, corvel::ReadSystemDecimalSeparator(),
+                                    corvel::Is64BitHost());
     platform.ports = ports;
+    platform.journalFolder =
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation).toStdString();
     corvel::TFCOMM window(std::move(platform));
     prompts.SetParent(&window);
     // Centred on the screen, as the layout places it.
@@ -73,6 +85,15 @@ int main(int argc, char** argv) {
         window.move(frame.topLeft());
     }
     window.show();
+    // The log of a run that died is offered back before the first frame.
+    if (options.isSet(restoreAnswer)) {
+        corvel::AnsweringPrompts answering(options.value(restoreAnswer) == QLatin1String("yes")
+                                               ? corvel::UserPrompts::Answer::Yes
+                                               : corvel::UserPrompts::Answer::No);
+        window.StartJournal(&answering);
+    } else {
+        window.StartJournal();
+    }
     // The demo starts the link as Connect -> START does.
     if (options.isSet(demo)) window.BTCon1Click();
 
