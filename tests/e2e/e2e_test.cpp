@@ -15,6 +15,7 @@
 
 #include "chart/TrendChart.h"
 #include "links/TCommPortDriver.h"
+#include "record/JournalFormat.h"
 #include "record/JournalReplay.h"
 #include "record/LogJournal.h"
 #include "record/LogTableGrid.h"
@@ -299,4 +300,44 @@ TEST(EndToEnd, TwoRunningProgramsKeepTheirOwnJournals) {
     EXPECT_TRUE(both);
     // Neither asked about the other's journal.
     for (QProcess* p : {&a, &b}) EXPECT_FALSE(p->readAll().contains("ended unexpectedly"));
+}
+
+TEST(EndToEnd, CorvelDecodeWritesAJournalsRowsAsATextTable) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // Two sound batches and a torn third.
+    journal::Encoder encoder;
+    std::string bytes = journal::Header();
+    RestoredLog expected;
+    JournalReplay replay(expected);
+    for (int b = 0; b < 3; ++b) {
+        std::string payload;
+        journal::Row row;
+        row.no = b + 1;
+        row.secondOfDay = 3600 * b;
+        row.value = "1.5";
+        row.unit = "m|s";
+        encoder.Logged(row, 1.5, payload);
+        if (b < 2) replay.Logged(row, 1.5);
+        journal::AppendBatch(payload, bytes);
+    }
+    bytes.resize(bytes.size() - 3);
+    const QString path = dir.filePath(QStringLiteral("run.journal"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    file.close();
+
+    QProcess decode;
+    decode.start(QStringLiteral(CORVEL_DECODE), {QStringLiteral("--journal"), path});
+    ASSERT_TRUE(decode.waitForFinished(10000));
+    EXPECT_EQ(decode.exitCode(), 0);
+    EXPECT_EQ(QString::fromLocal8Bit(decode.readAllStandardOutput()), TextTableOf(expected.rows));
+    EXPECT_TRUE(decode.readAllStandardError().contains("damaged"));
+
+    // Not a journal: a failure, and nothing written.
+    decode.start(QStringLiteral(CORVEL_DECODE), {QStringLiteral("--journal"), QStringLiteral(CORVEL_DECODE)});
+    ASSERT_TRUE(decode.waitForFinished(10000));
+    EXPECT_EQ(decode.exitCode(), 1);
+    EXPECT_TRUE(decode.readAllStandardOutput().isEmpty());
 }

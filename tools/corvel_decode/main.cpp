@@ -2,19 +2,20 @@
 // recorded meter streams can be replayed and their readings checked.
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <chrono>
 
 #include "DecodeReport.h"
 #include "chart/HeadlessChart.h"
 #include "decode/RangeClass.h"
 #include "record/Clock.h"
+#include "record/JournalReplay.h"
 #include "record/ReadingLog.h"
 #include "record/TextTable.h"
 #include "shell/HostInfo.h"
@@ -27,18 +28,23 @@ constexpr const char* kUsage =
     "                     [--decimal-separator SEP] [--high TEXT] [--low TEXT]\n"
     "                     [--range-class 4|6|34] [--log FILE] [--repeat on|off]\n"
     "                     [--sampling-interval N] [--record-limit N|limitless] [--quiet]\n"
+    "       corvel-decode --journal FILE [--log FILE]\n"
     "Feeds a recorded meter stream through the frame handlers and decoders and\n"
     "prints one JSON object per decoder run. oak, birch and pine read raw bytes;\n"
     "hid reads one input report per line as hexadecimal byte pairs. With --log\n"
     "the readings go through the program's reading log, written to FILE as a\n"
-    "text table when the input ends.\n";
+    "text table when the input ends.\n"
+    "With --journal the rows of the reading log's crash journal FILE are written\n"
+    "as a text table to the --log FILE (standard output without one).\n";
 
 // Messages of the core go to stderr; nothing here asks questions.
 class StderrPrompts : public corvel::UserPrompts {
 public:
     void Message(Kind, const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
     Answer Ask(Kind, const std::string&) override { return Answer::No; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override {
+        return {};
+    }
     std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
 };
 
@@ -77,6 +83,7 @@ struct Options {
     std::string samplingInterval;  // empty: Sampling Interval unchecked
     std::string recordLimit;
     bool quiet = false;
+    std::string journal;
 };
 
 std::optional<corvel::ReadingLog::LimitEntry> limitEntryFor(const std::string& text) {
@@ -143,11 +150,14 @@ bool parse(int argc, char** argv, Options& o) {
             }
         } else if (arg == "--quiet") {
             o.quiet = true;
+        } else if (arg == "--journal") {
+            if (!value(o.journal)) return false;
         } else {
             std::fprintf(stderr, "corvel-decode: unknown option %s\n", arg.c_str());
             return false;
         }
     }
+    if (!o.journal.empty()) return true;
     if (o.handler != "oak" && o.handler != "birch" && o.handler != "pine" && o.handler != "hid") {
         std::fprintf(stderr, "corvel-decode: --handler must be oak, birch, pine or hid\n");
         return false;
@@ -187,6 +197,29 @@ bool parseReport(const std::string& line, std::vector<std::uint8_t>& bytes) {
     return bytes.size() <= 0xFFFF;
 }
 
+// ---- rescuing a crash journal by hand: its rows as a text table
+int writeJournalRows(const Options& o) {
+    corvel::RestoredLog log;
+    std::string error;
+    corvel::JournalReadResult read;
+    if (!corvel::ReadJournalInto(o.journal, log, &error, &read)) {
+        std::fprintf(stderr, "corvel-decode: %s\n", error.c_str());
+        return 1;
+    }
+    if (read.damaged)
+        std::fprintf(stderr, "corvel-decode: %s is damaged after byte %llu; the rows before it are kept\n",
+                     o.journal.c_str(), static_cast<unsigned long long>(read.goodLength));
+    if (o.log.empty()) {
+        corvel::TextTable::Write(log.rows, std::cout);
+        return std::cout.flush() ? 0 : 1;
+    }
+    if (!corvel::TextTable::Save(log.rows, o.log)) {
+        std::fprintf(stderr, "corvel-decode: cannot write the log to %s\n", o.log.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,11 +228,13 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    if (!o.journal.empty()) return writeJournalRows(o);
     std::FILE* in = stdin;
     if (!o.input.empty()) {
         in = std::fopen(o.input.c_str(), "rb");
         if (!in) {
-            std::fprintf(stderr, "corvel-decode: cannot open %s: %s\n", o.input.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "corvel-decode: cannot open %s: %s\n", o.input.c_str(),
+                         std::strerror(errno));
             return 1;
         }
     }
@@ -223,7 +258,8 @@ int main(int argc, char** argv) {
     long ticks = 0;
     auto tick = [&] {
         const auto seconds =
-            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count();
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started)
+                .count();
         for (; ticks < seconds; ++ticks) log.TrecordTimer();
     };
     core.SetRange(corvel::RangeValuesFor(o.rangeClass));
@@ -252,7 +288,8 @@ int main(int argc, char** argv) {
             ++lineNo;
             tick();
             if (!parseReport(line, report)) {
-                std::fprintf(stderr, "corvel-decode: line %ld is not a report of hexadecimal byte pairs; skipped\n",
+                std::fprintf(stderr,
+                             "corvel-decode: line %ld is not a report of hexadecimal byte pairs; skipped\n",
                              lineNo);
                 continue;
             }
