@@ -118,25 +118,29 @@ std::vector<std::unique_ptr<JournalFile>> JournalFile::FindEnded(const std::stri
     return files;
 }
 
-bool JournalFile::Append(std::string_view bytes, std::string* error) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(length_ + done));
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-            continue;
+bool JournalFile::Append(std::initializer_list<std::string_view> parts, std::string* error) {
+    std::uint64_t at = length_;
+    for (const std::string_view bytes : parts) {
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n =
+                ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(at + done));
+            if (n > 0) {
+                done += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n == 0) errno = ENOSPC;
+            if (error) *error = Why(path_);
+            const int saved = errno;
+            // A part of a batch would hide every batch written after it.
+            [[maybe_unused]] const int cut = ::ftruncate(fd_, static_cast<off_t>(length_));
+            errno = saved;
+            return false;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n == 0) errno = ENOSPC;
-        if (error) *error = Why(path_);
-        const int saved = errno;
-        // A part of a batch would hide every batch written after it.
-        [[maybe_unused]] const int cut = ::ftruncate(fd_, static_cast<off_t>(length_));
-        errno = saved;
-        return false;
+        at += bytes.size();
     }
-    length_ += bytes.size();
+    length_ = at;
     return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -33,7 +34,9 @@ public:
 
     // Writes the bytes at the end. On a failure the file is cut back to
     // what it was, so a later try starts after the last whole batch.
-    bool Append(std::string_view bytes, std::string* error);
+    bool Append(std::string_view bytes, std::string* error) { return Append({bytes}, error); }
+    // The parts one after the other, all of them or none.
+    bool Append(std::initializer_list<std::string_view> parts, std::string* error);
     bool Sync(std::string* error);
     // Cuts the file to `length` bytes (a damaged tail).
     bool TruncateTo(std::uint64_t length, std::string* error);

@@ -48,19 +48,6 @@ std::uint32_t GetU32(const char* p) {
     return v;
 }
 
-void PutVarint(std::uint64_t v, std::string& out) {
-    while (v >= 0x80) {
-        out.push_back(static_cast<char>((v & 0x7F) | 0x80));
-        v >>= 7;
-    }
-    out.push_back(static_cast<char>(v));
-}
-
-void PutText(std::string_view text, std::string& out) {
-    PutVarint(text.size(), out);
-    out.append(text);
-}
-
 }  // namespace
 
 std::uint32_t Crc32(const void* data, std::size_t size, std::uint32_t crc) {
@@ -86,39 +73,52 @@ std::string Header() {
     return h;
 }
 
-void AppendBatch(std::string_view payload, std::string& out) {
+std::string BatchHeader(std::string_view payload) {
     std::string head;
     PutU32(static_cast<std::uint32_t>(payload.size()), head);
     std::uint32_t crc = Crc32(head.data(), head.size());
     crc = Crc32(payload.data(), payload.size(), crc);
     PutU32(crc, head);
-    out += head;
+    return head;
+}
+
+void AppendBatch(std::string_view payload, std::string& out) {
+    out += BatchHeader(payload);
     out.append(payload);
 }
 
 void Encoder::PutRow(int kind, const Row& row, const double* value, std::string& out) {
-    const std::size_t tagAt = out.size();
+    // A row is built in place and appended once: this runs for every
+    // logged reading.
+    char buf[1 + 10 + 10 + kMaxTextBytes + 4 * (2 + kMaxTextBytes) + 8];
+    char* p = buf + 1;
+    const auto varint = [&p](std::uint64_t v) {
+        while (v >= 0x80) {
+            *p++ = static_cast<char>((v & 0x7F) | 0x80);
+            v >>= 7;
+        }
+        *p++ = static_cast<char>(v);
+    };
     std::uint8_t tag = static_cast<std::uint8_t>(kind);
-    out.push_back(0);
     const std::int64_t delta = static_cast<std::int64_t>(row.no) - state_.no;
-    if (delta == 1) {
+    if (delta == 1)
         tag |= kNextNo;
-    } else {
-        PutVarint(static_cast<std::uint64_t>((delta << 1) ^ (delta >> 63)), out);
-    }
+    else
+        varint(static_cast<std::uint64_t>((delta << 1) ^ (delta >> 63)));
     state_.no = row.no;
     if (row.secondOfDay >= 0 && row.secondOfDay < kSecondsPerDay) {
         if (row.secondOfDay == state_.secondOfDay) {
             tag |= kSameTime;
         } else {
             const int forward = (row.secondOfDay - state_.secondOfDay + kSecondsPerDay) % kSecondsPerDay;
-            PutVarint(static_cast<std::uint64_t>(forward) << 1, out);
+            varint(static_cast<std::uint64_t>(forward) << 1);
             state_.secondOfDay = row.secondOfDay;
         }
     } else {
         const std::string_view text = row.timeText.substr(0, kMaxTextBytes);
-        PutVarint((static_cast<std::uint64_t>(text.size()) << 1) | 1, out);
-        out.append(text);
+        varint((static_cast<std::uint64_t>(text.size()) << 1) | 1);
+        std::memcpy(p, text.data(), text.size());
+        p += text.size();
     }
     const std::string_view texts[4] = {row.value, row.unit, row.value2, row.unit2};
     for (int i = 0; i < 4; ++i) {
@@ -126,16 +126,19 @@ void Encoder::PutRow(int kind, const Row& row, const double* value, std::string&
         if (text == state_.texts[i]) {
             tag |= static_cast<std::uint8_t>(kSameText << i);
         } else {
-            PutText(text, out);
+            varint(text.size());
+            std::memcpy(p, text.data(), text.size());
+            p += text.size();
             state_.texts[i].assign(text);
         }
     }
     if (value) {
         std::uint64_t bits;
         std::memcpy(&bits, value, sizeof bits);
-        for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((bits >> (8 * i)) & 0xFF));
+        for (int i = 0; i < 8; ++i) *p++ = static_cast<char>((bits >> (8 * i)) & 0xFF);
     }
-    out[tagAt] = static_cast<char>(tag);
+    buf[0] = static_cast<char>(tag);
+    out.append(buf, static_cast<std::size_t>(p - buf));
 }
 
 void Encoder::Emptied(std::string& out) {

@@ -74,6 +74,8 @@ private:
 
 // Frames a payload as one batch.
 void AppendBatch(std::string_view payload, std::string& out);
+// The eight bytes that go before a payload.
+std::string BatchHeader(std::string_view payload);
 
 }  // namespace journal
 

@@ -16,6 +16,7 @@ LogJournal::LogJournal(ReadingLog& log, UserPrompts& prompts, std::string folder
     connect(&syncTimer_, &QTimer::timeout, this, [this] { Sync(); });
     connect(&retryTimer_, &QTimer::timeout, this, [this] { Write(); });
     SetTiming(timing_);
+    pending_.reserve(journal::kMaxBatchPayload);
 }
 
 LogJournal::~LogJournal() {
@@ -169,10 +170,7 @@ journal::Row LogJournal::RowAt(int row) {
 void LogJournal::JournalLoadedRows(int end) {
     for (; journaledRows_ < end; ++journaledRows_) {
         encoder_.Loaded(RowAt(journaledRows_), pending_);
-        if (pending_.size() >= journal::kMaxBatchPayload - 512) {
-            journal::AppendBatch(pending_, unsent_);
-            pending_.clear();
-        }
+        if (pending_.size() >= journal::kMaxBatchPayload - 512) SealBatch();
     }
 }
 
@@ -213,11 +211,26 @@ void LogJournal::ControlsChanged() {
 void LogJournal::Changed() {
     // A batch stays within what a reader takes; a row is far smaller than
     // the margin.
-    if (pending_.size() >= journal::kMaxBatchPayload - 512) {
-        journal::AppendBatch(pending_, unsent_);
-        pending_.clear();
-    }
+    if (pending_.size() >= journal::kMaxBatchPayload - 512) SealBatch();
     if (!failed_ && !writeTimer_.isActive()) writeTimer_.start();
+}
+
+void LogJournal::SealBatch() {
+    if (pending_.empty()) return;
+    // A full batch goes to the file at once, without a copy; the copy is
+    // kept only while the file cannot take it.
+    if (unsent_.empty() && file_ && !failed_) {
+        if (file_->Append({journal::BatchHeader(pending_), pending_}, &lastError_)) {
+            pending_.clear();
+            SyncSoon();
+            return;
+        }
+        // Said from the retry, not from inside the logging of a row.
+        failed_ = true;
+        retryTimer_.start(0);
+    }
+    journal::AppendBatch(pending_, unsent_);
+    pending_.clear();
 }
 
 void LogJournal::WriteNow() {
@@ -227,10 +240,7 @@ void LogJournal::WriteNow() {
 
 void LogJournal::Write() {
     if (finished_) return;
-    if (!pending_.empty()) {
-        journal::AppendBatch(pending_, unsent_);
-        pending_.clear();
-    }
+    SealBatch();
     if (unsent_.empty() && !failed_) return;
     std::string why;
     if (!file_) {

@@ -71,6 +71,7 @@ private:
     journal::Row RowAt(int row);
     void JournalLoadedRows(int end);
     void Changed();
+    void SealBatch();
     void Write();
     void SyncSoon();
     void Sync();
@@ -95,6 +96,7 @@ private:
     bool failed_ = false;
     bool warned_ = false;
     std::string timeText_;
+    std::string lastError_;
     QTimer writeTimer_;
     QTimer syncTimer_;
     QTimer retryTimer_;
