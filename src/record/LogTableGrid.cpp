@@ -85,8 +85,7 @@ LogGrid::LogGrid(LogTableModel& model, QWidget* parent) : QTableView(parent), mo
 
     // Both bars are repainted with every batch of streamed rows (the view
     // lays its children out anew each time).
-    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()})
-        bar->setStyle(new TiledPaintStyle(bar));
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) bar->setStyle(new TiledPaintStyle(bar));
 
     follow_.setSingleShot(true);
     follow_.setInterval(0);
@@ -127,8 +126,7 @@ void LogGrid::doItemsLayout() {
     updateGeometries();
     if (!verticalHeader()->updatesEnabled()) verticalHeader()->setUpdatesEnabled(true);
     const int top = std::max(0, rowViewportPosition(from));
-    if (top < viewport()->height())
-        viewport()->update(0, top, viewport()->width(), viewport()->height() - top);
+    if (top < viewport()->height()) viewport()->update(0, top, viewport()->width(), viewport()->height() - top);
 }
 
 void LogGrid::FollowNow() {

@@ -3,10 +3,7 @@
 namespace corvel {
 
 LogTableModel::LogTableModel(ReadingLog& log, QObject* parent)
-    : QAbstractTableModel(parent),
-      log_(log),
-      shownRows_(log.RowCount()),
-      announce_([this] { AnnounceGathered(); }) {
+    : QAbstractTableModel(parent), log_(log), shownRows_(log.RowCount()), announce_([this] { AnnounceGathered(); }) {
     log_.AddObserver(this);
 }
 

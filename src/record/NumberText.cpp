@@ -6,12 +6,8 @@
 namespace corvel {
 
 namespace {
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool isBlank(char c) {
-    return c == ' ' || c == '\t';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 std::optional<long double> ReadNumber(std::string_view text, char decimal) {

@@ -12,7 +12,7 @@ TiledPaintStyle::TiledPaintStyle(QObject* parent) {
 }
 
 void TiledPaintStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
-                                         QPainter* painter, const QWidget* widget) const {
+                                          QPainter* painter, const QWidget* widget) const {
     const QRect area = option->rect;
     const qreal ratio = painter && painter->device() ? painter->device()->devicePixelRatio() : 1.0;
     const int tile = std::max(1, static_cast<int>(kTile / ratio));
@@ -22,8 +22,7 @@ void TiledPaintStyle::drawComplexControl(ComplexControl control, const QStyleOpt
     }
     for (int top = area.top(); top <= area.bottom(); top += tile) {
         for (int left = area.left(); left <= area.right(); left += tile) {
-            const QRect piece(left, top, std::min(tile, area.right() - left + 1),
-                              std::min(tile, area.bottom() - top + 1));
+            const QRect piece(left, top, std::min(tile, area.right() - left + 1), std::min(tile, area.bottom() - top + 1));
             QImage image(piece.size() * ratio, QImage::Format_ARGB32_Premultiplied);
             image.setDevicePixelRatio(ratio);
             image.fill(Qt::transparent);
