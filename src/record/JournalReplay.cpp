@@ -1,5 +1,8 @@
 #include "record/JournalReplay.h"
 
+#include <algorithm>
+#include <filesystem>
+
 namespace corvel {
 
 void JournalReplay::Append(const journal::Row& row) {
@@ -41,6 +44,14 @@ void JournalReplay::LimitChosen(int entry) {
 bool ReadJournalInto(const std::string& path, RestoredLog& out, std::string* error, JournalReadResult* result,
                      const std::function<void(std::uint64_t, std::uint64_t)>& progress) {
     JournalReplay replay(out);
+    // A logged row takes at least nine bytes: room for every point at
+    // once, so ten million of them are not copied as the vector grows.
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(path, ec);
+    // Capped: a log holds ten million logged rows at the most.
+    constexpr std::uintmax_t kMostPoints = 20'000'000;
+    if (!ec)
+        out.points.reserve(out.points.size() + static_cast<std::size_t>(std::min(size / 9, kMostPoints)));
     JournalReadResult r = ReadJournalFile(path, replay, progress);
     const bool ok = r.recognised;
     if (!ok && error) *error = r.error;
