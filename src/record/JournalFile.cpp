@@ -1,11 +1,13 @@
 #include "record/JournalFile.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -49,7 +51,11 @@ std::unique_ptr<JournalFile> JournalFile::Create(const std::string& folder, std:
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::system_clock::now().time_since_epoch())
                         .count();
-    const std::string name = folder + "/run-" + std::to_string(::getpid()) + "-" + std::to_string(ms);
+    // Process, time and a count: two journals made in the same millisecond
+    // by one process (tests, a window made twice) get names of their own.
+    static std::atomic<unsigned> made{0};
+    const std::string name = folder + "/run-" + std::to_string(::getpid()) + "-" + std::to_string(ms) + "-" +
+                             std::to_string(made++);
     const std::string path = name + std::string(kSuffix);
     const std::string making = path + ".new";
     // Close-on-exec: a program this one starts (the simulated meter) must
@@ -69,7 +75,10 @@ std::unique_ptr<JournalFile> JournalFile::Create(const std::string& folder, std:
         ::unlink(making.c_str());
         return nullptr;
     }
-    if (::rename(making.c_str(), path.c_str()) != 0) {
+    // Never over another journal: its rows would be gone.
+    int renamed = ::renameat2(AT_FDCWD, making.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
+    if (renamed != 0 && errno == EINVAL) renamed = ::rename(making.c_str(), path.c_str());
+    if (renamed != 0) {
         if (error) *error = Why(path);
         ::unlink(making.c_str());
         return nullptr;

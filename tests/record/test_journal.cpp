@@ -522,6 +522,17 @@ TEST(LogJournal, TwoRunningProgramsKeepTheirOwnJournals) {
     EXPECT_EQ(JournalFiles(folder).size(), 2u);  // b's and c's
 }
 
+TEST(LogJournal, JournalsMadeInTheSameMillisecondNeverReplaceEachOther) {
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    std::vector<std::unique_ptr<LoggingRun>> runs;
+    for (int i = 0; i < 20; ++i) {
+        runs.push_back(std::make_unique<LoggingRun>(folder));
+        runs.back()->journal->Start();
+    }
+    EXPECT_EQ(JournalFiles(folder).size(), 20u);
+}
+
 TEST(LogJournal, AnUnwritableFolderWarnsOnceAndTheRowsAreWrittenWhenItCanBe) {
     QTemporaryDir dir;
     // A file where the folder should be: no one, root included, can make it.
