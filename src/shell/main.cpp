@@ -18,8 +18,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("corvel"));
 
     QCommandLineParser options;
-    options.setApplicationDescription(
-        QStringLiteral("Corvel interface program for hand-held air-flow meters."));
+    options.setApplicationDescription(QStringLiteral("Corvel interface program for hand-held air-flow meters."));
     options.addHelpOption();
     const QCommandLineOption port(
         QStringLiteral("port"),
