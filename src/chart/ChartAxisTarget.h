@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <utility>
 
@@ -15,6 +16,10 @@ public:
     virtual int PointCount() const = 0;
     // Appends the value to every series, at X = the series' point count.
     virtual void AppendToEverySeries(double value) = 0;
+    // Many values at once, drawn once (a restored log).
+    virtual void AppendManyToEverySeries(const double* values, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) AppendToEverySeries(values[i]);
+    }
     virtual void ClearEverySeries() = 0;
     // Smallest and largest X of the series being drawn; nothing when no
     // series is drawn or it has no points.

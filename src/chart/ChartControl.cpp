@@ -56,6 +56,20 @@ void TChartControl::AddValue(double value) {
     }
 }
 
+// Each AddValue moves the window by at most one page, and only while the
+// newest point lies past its end; points come one key apart and a page is
+// at least one key wide, so the moves of many AddValue calls are the moves
+// one scroll makes until the newest point is in the window.
+void TChartControl::AddValues(const double* values, std::size_t count) {
+    if (count == 0) return;
+    chart_.AppendManyToEverySeries(values, count);
+    RecountPages();
+    if (!browsing_) {
+        Scroll(pageSize_, static_cast<long long>(count));
+        page_ = pageCount_;
+    }
+}
+
 void TChartControl::FirstPage() {
     if (pageCount_ <= 1 || page_ == 1) return;
     Scroll(-pageSize_, static_cast<long long>(page_) - 1);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "chart/ChartAxisTarget.h"
 
 namespace corvel {
@@ -18,6 +20,8 @@ public:
     TChartControl& operator=(const TChartControl&) = delete;
 
     void AddValue(double value);
+    // As AddValue for each value in turn, with one move of the window.
+    void AddValues(const double* values, std::size_t count);
     void FirstPage();
     void PreviousPage();
     void NextPage();

@@ -24,6 +24,9 @@ public:
     void SetPageCaption(int page) override { caption_ = page; }
     void ClearView() override { view_->Clear(); }
     void BtNewClick() override;
+    void AddRestoredValues(const std::vector<double>& values) override {
+        view_->AddValues(values.data(), values.size());
+    }
 
     // The series the decoders choose (0 area, 1 line); both hold the points.
     void ShowSeries(int index) { activeSeries_ = (index == 0 || index == 1) ? index : -1; }

@@ -37,6 +37,17 @@ public:
         data_->add(QCPGraphData(data_->size(), value));
         replot(false);
     }
+    void AppendManyToEverySeries(const double* values, std::size_t count) override {
+        // Built whole and handed over shared, not copied: ten million points
+        // are 160 MB.
+        QVector<QCPGraphData> points;
+        points.reserve(data_->size() + static_cast<qsizetype>(count));
+        for (auto it = data_->constBegin(); it != data_->constEnd(); ++it) points.append(*it);
+        const double first = points.size();
+        for (std::size_t i = 0; i < count; ++i) points.append({first + static_cast<double>(i), values[i]});
+        data_->set(points, true);
+        replot(false);
+    }
     void ClearEverySeries() override {
         data_->clear();
         data_->squeeze(true, true);
@@ -243,6 +254,12 @@ void TrendChart::SetPageCaption(int page) {
 
 void TrendChart::RefreshPageCaption() {
     SetPageCaption(chartView_->Page());
+}
+
+void TrendChart::AddRestoredValues(const std::vector<double>& values) {
+    // Not streamed: the chart is drawn once, when everything is in.
+    chartView_->AddValues(values.data(), values.size());
+    plot_->replot(QCustomPlot::rpQueuedReplot);
 }
 
 void TrendChart::ClearView() {

@@ -63,6 +63,7 @@ public:
     void SetPageCaption(int page) override;
     void ClearView() override;
     void BtNewClick() override;
+    void AddRestoredValues(const std::vector<double>& values) override;
 
     // ---- control state
     bool BtFillChecked() const { return btFill_; }

@@ -195,8 +195,10 @@ void ReadingLog::INDataToTable() {
     const QTime now = clock_.LocalTime();
     const int second = now.isValid() ? now.msecsSinceStartOfDay() / 1000 : 0;
     BeforeAppend(rows_.RowCount());
+    const int row = rows_.RowCount();
     rows_.Append(nextRecordNo_, second, value, unit, reading_.Value2Text, reading_.Unit2Text);
     ++nextRecordNo_;
+    Notify([&](Observer& o) { o.RowLogged(row, reading_.MeasuredValue); });
     AfterAppend();
 
     // The bar takes the value's size, cut toward zero; it clamps the rest.
@@ -218,6 +220,24 @@ void ReadingLog::RecordNewClick() {
     nextRecordNo_ = 1;
     recordCount_ = 0;
     chart_.BtNewClick();
+    Notify([](Observer& o) { o.NewLogStarted(); });
+}
+
+void ReadingLog::Restore(RestoredLog&& state) {
+    Empty();
+    chart_.ClearView();
+    chart_.BtNewClick();
+    const int count = state.rows.RowCount();
+    if (count > 0) Notify([&](Observer& o) { o.RowsAboutToBeAppended(0, count - 1); });
+    rows_ = std::move(state.rows);
+    if (count > 0) Notify([](Observer& o) { o.RowsAppended(); });
+    nextRecordNo_ = state.nextRecordNo;
+    recordCount_ = state.recordCount;
+    lastRowKey_ = std::move(state.lastRowKey);
+    if (state.limitEntry && *state.limitEntry >= 0 && *state.limitEntry < kLimitEntryCount)
+        SetLimit(static_cast<LimitEntry>(*state.limitEntry));
+    chart_.AddRestoredValues(state.points);
+    chart_.SetPageCaption(chart_.Page());
 }
 
 }  // namespace corvel

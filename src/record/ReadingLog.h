@@ -8,6 +8,7 @@
 
 #include "decode/LcdMirror.h"
 #include "record/Clock.h"
+#include "record/JournalReplay.h"
 #include "record/NumberText.h"
 #include "record/ReadingLogChart.h"
 #include "record/ReadingLogStore.h"
@@ -44,6 +45,12 @@ public:
         // A limit entry's check mark, Repeat, Sampling Interval or the
         // interval text changed.
         virtual void ControlsChanged() {}
+        // INDataToTable recorded this row, and the chart got this value.
+        // Told before RowsAppended.
+        virtual void RowLogged(int /*row*/, double /*measuredValue*/) {}
+        // Record -> New reset the counters and the chart (the rows went
+        // with Emptied before).
+        virtual void NewLogStarted() {}
     };
 
     ReadingLog(const Reading& reading, LcdMirror& mirror, ReadingLogChart& chart, UserPrompts& prompts,
@@ -121,6 +128,11 @@ public:
     void SetLimit(LimitEntry entry);
 
     void RecordNewClick();
+
+    // Takes over a log read back from its journal: rows, counters, the
+    // limit entry and the chart's points, which the chart adds without
+    // drawing and draws once at the end.
+    void Restore(RestoredLog&& state);
 
 private:
     // The countdown the interval text gives; empty when it is no integer.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 namespace corvel {
 
 // What the reading log drives on the trend chart: each logged value becomes
@@ -17,6 +19,11 @@ public:
     virtual void ClearView() = 0;
     // Graphic -> New: placeholder points again, fill state re-applied.
     virtual void BtNewClick() = 0;
+    // Values a restored log brings back, as if each had been added in turn;
+    // a chart that draws overrides it to draw once, at the end.
+    virtual void AddRestoredValues(const std::vector<double>& values) {
+        for (const double v : values) AddValue(v);
+    }
 };
 
 }  // namespace corvel

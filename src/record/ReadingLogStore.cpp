@@ -147,6 +147,17 @@ void ReadingLogStore::AppendText(int row, int field, std::string& out) const {
     }
 }
 
+std::string_view ReadingLogStore::TextView(int row, int field) const {
+    const Row& r = At(row);
+    switch (field) {
+        case Value: return GetShort(r.value);
+        case Unit: return pool_.Get(r.unit);
+        case Value2: return GetShort(r.value2);
+        case Unit2: return pool_.Get(r.unit2);
+        default: return {};
+    }
+}
+
 std::string ReadingLogStore::Text(int row, int field) const {
     std::string out;
     AppendText(row, field, out);

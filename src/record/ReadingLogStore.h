@@ -27,8 +27,18 @@ public:
 
     int RowCount() const { return count_; }
     int RecordNo(int row) const { return At(row).no; }
+    // The row's time as a second of the day; nothing when the row keeps a
+    // time text of another form.
+    std::optional<int> SecondOfDay(int row) const {
+        const std::uint32_t t = At(row).time;
+        if (t & kTimePooled) return std::nullopt;
+        return static_cast<int>(t);
+    }
     // The text of a field (No in decimal); row and field must be in range.
     std::string Text(int row, int field) const;
+    // A text field (Value, Unit, Value2, Unit2) without copying it; valid
+    // until the store changes.
+    std::string_view TextView(int row, int field) const;
     // Appends to `out` instead, so a caller walking many rows reuses one
     // buffer.
     void AppendText(int row, int field, std::string& out) const;

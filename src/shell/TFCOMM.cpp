@@ -24,10 +24,12 @@
 #include "links/TCommPortDriver.h"
 #include "links/UsbBridge.h"
 #include "record/LogFiles.h"
+#include "record/LogJournal.h"
 #include "record/LogTableGrid.h"
 #include "record/LogTableModel.h"
 #include "record/ReadingLog.h"
 #include "shell/CoreStartUp.h"
+#include "shell/JournalStartup.h"
 #include "shell/LimitPanel.h"
 #include "shell/UsbInfoWindow.h"
 
@@ -105,6 +107,8 @@ TFCOMM::TFCOMM(WindowPlatform platform, QWidget* parent)
     buildLogToolbar();
     logObserver_ = std::make_unique<LogControlsObserver>([this] { renderLogControls(); });
     log_->AddObserver(logObserver_.get());
+    if (!platform_.journalFolder.empty())
+        journal_ = std::make_unique<LogJournal>(*log_, platform_.prompts, platform_.journalFolder);
     buildOutOfReach();
     buildMenus();
     wireLinks();
@@ -464,12 +468,21 @@ void TFCOMM::BitBtn1Click() {
 }
 
 void TFCOMM::BtExit1Click() {
-    // Nothing is saved; the log goes with the program.
+    // Nothing is saved; the log goes with the program, its journal too.
+    if (journal_) journal_->Finish();
     emit terminateRequested();
     QCoreApplication::exit(0);
 }
 
 void TFCOMM::closeEvent(QCloseEvent* event) {
+    // A session that logs out closes the window too: its log stays
+    // journaled, to be offered at the next start.
+#if QT_CONFIG(sessionmanager)
+    const bool loggingOut = qApp->isSavingSession();
+#else
+    const bool loggingOut = false;
+#endif
+    if (journal_ && !loggingOut) journal_->Finish();
     event->accept();
     QCoreApplication::exit(0);
 }
@@ -492,6 +505,14 @@ void TFCOMM::KdFdClick() {
         chart_->show();
     }
     KDResize();
+}
+
+// ---- crash journal
+
+void TFCOMM::StartJournal(UserPrompts* asker) {
+    if (!journal_) return;
+    RestoreProgress progress(this);
+    journal_->Start(asker ? *asker : platform_.prompts, [&progress](int percent) { progress(percent); });
 }
 
 void TFCOMM::KDResize() {

@@ -31,6 +31,7 @@ class LimitPanel;
 class LogControlsObserver;
 class LogFiles;
 class LogGrid;
+class LogJournal;
 class LogTableModel;
 class ReadingLog;
 class TCComm;
@@ -53,6 +54,8 @@ struct WindowPlatform {
     std::set<ProfileSwitch> profile = BuiltInProfileSwitches();
     const Clock* clock = nullptr;  // the system clock when none is given
     HidPlatform* hid = nullptr;    // the system's HID devices when none is given
+    // Where the reading log's journal lives; none is kept when empty.
+    std::string journalFolder;
 };
 
 // The program's one window. Every handler of the program is a method of it
@@ -129,6 +132,12 @@ public:
     void BitBtn1Click();  // Quit, with a question
     void BtExit1Click();  // Exit, without one
     void KdFdClick();     // image panel enlarge / restore
+
+    // ---- crash journal of the reading log: at start-up, before the first
+    // frame, offers back the log of a run that died, then keeps this run's.
+    // The question goes to `asker` when one is given.
+    void StartJournal(UserPrompts* asker = nullptr);
+    LogJournal* Journal() const { return journal_.get(); }
 
     // ---- parts, for the program entry, tests and benchmarks
     MeterCore& Core() { return core_; }
@@ -210,6 +219,7 @@ private:
     std::unique_ptr<LogControlsObserver> logObserver_;
     LogGrid* grid_ = nullptr;
     std::unique_ptr<LogFiles> files_;
+    std::unique_ptr<LogJournal> journal_;  // goes before the log it watches
 
     TCommPortDriver* comm2_ = nullptr;
     TCComm* ccomm1_ = nullptr;

@@ -1,6 +1,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "links/SimulatedUsbBridge.h"
 #include "shell/DemoMeter.h"
 #include "shell/HostInfo.h"
+#include "shell/JournalStartup.h"
 #include "shell/QtPrompts.h"
 #include "shell/QuitOnSignal.h"
 #include "shell/TFCOMM.h"
@@ -46,6 +48,12 @@ int main(int argc, char** argv) {
     options.addOption(demo);
     options.addOption(screenshot);
     options.addOption(after);
+    // Answers the start-up restore question for runs without a screen
+    // (tests); not a user's option.
+    QCommandLineOption restoreAnswer(QStringLiteral("restore-answer"), QStringLiteral("yes or no"),
+                                     QStringLiteral("ANSWER"));
+    restoreAnswer.setFlags(QCommandLineOption::HiddenFromHelp);
+    options.addOption(restoreAnswer);
     options.process(app);
 
     corvel::PortMap ports;
@@ -84,6 +92,8 @@ int main(int argc, char** argv) {
         usbBridge = std::make_unique<corvel::SimulatedUsbBridge>();
         platform.hid = usbBridge.get();
     }
+    platform.journalFolder =
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation).toStdString();
     corvel::TFCOMM window(std::move(platform));
     prompts.SetParent(&window);
     // Centred on the screen, as the layout places it.
@@ -93,6 +103,15 @@ int main(int argc, char** argv) {
         window.move(frame.topLeft());
     }
     window.show();
+    // The log of a run that died is offered back before the first frame.
+    if (options.isSet(restoreAnswer)) {
+        corvel::AnsweringPrompts answering(options.value(restoreAnswer) == QLatin1String("yes")
+                                               ? corvel::UserPrompts::Answer::Yes
+                                               : corvel::UserPrompts::Answer::No);
+        window.StartJournal(&answering);
+    } else {
+        window.StartJournal();
+    }
     // The demo starts the link as Connect -> START does.
     if (options.isSet(demo)) window.BTCon1Click();
     if (options.isSet(demoUsb)) window.USBCon()->click();

@@ -1,11 +1,21 @@
 // corvel-convert IN OUT: reads a data file into an empty log as the Open
 // command does and writes it as the Save command does, each by its file
 // name: ".xml" exactly is an XML data packet, any other name a text table.
+// A crash journal can be read too, so that its rows can be rescued by hand,
+// and ".pdf" writes the printed report.
 
+#include <QDate>
+#include <QGuiApplication>
 #include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "chart/DataReport.h"
+#include "record/JournalFormat.h"
+#include "record/JournalReplay.h"
 #include "record/LogFileJobs.h"
 #include "record/LogFiles.h"
 #include "record/ReadingLogStore.h"
@@ -16,9 +26,24 @@ constexpr const char* kUsage =
     "usage: corvel-convert IN OUT\n"
     "Reads IN as the program opens a data file (a name ending in \".xml\" as an\n"
     "XML data packet, any other as a text table) and writes OUT as the program\n"
-    "saves one (\".xml\" the packet, any other name the text table).\n";
+    "saves one (\".xml\" the packet, \".pdf\" the printed report, any other\n"
+    "name the text table). IN may also be the reading log's crash journal.\n";
+
+// A journal is known by its first bytes, whatever its name.
+bool IsJournal(const std::string& fileName) {
+    char head[sizeof corvel::journal::kMagic] = {};
+    std::ifstream file(fileName, std::ios::binary);
+    return file.read(head, sizeof head) && std::memcmp(head, corvel::journal::kMagic, sizeof head) == 0;
+}
 
 bool Read(const std::string& fileName, corvel::ReadingLogStore& rows) {
+    if (IsJournal(fileName)) {
+        // The rows of every whole batch; a torn tail is left out.
+        corvel::RestoredLog log;
+        const bool read = corvel::ReadJournalInto(fileName, log);
+        rows = std::move(log.rows);
+        return read;
+    }
     const corvel::LogFileFormat format = corvel::FormatOf(fileName);
     if (format == corvel::LogFileFormat::TextTable) {
         // Rows read before a failure stay, as when the window opens it.
@@ -39,7 +64,16 @@ struct Output {
     bool (*write)(const corvel::ReadingLogStore& rows, const std::string& fileName);
 };
 
+bool EndsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+bool WritePdf(const corvel::ReadingLogStore& rows, const std::string& fileName) {
+    return corvel::WriteReportPdf(rows, QString::fromStdString(fileName), QDate::currentDate(), nullptr);
+}
+
 const Output kOutputs[] = {
+    {[](std::string_view name) { return EndsWith(name, ".pdf"); }, WritePdf},
     {[](std::string_view name) { return corvel::FormatOf(name) == corvel::LogFileFormat::XmlPacket; },
      [](const corvel::ReadingLogStore& rows, const std::string& name) {
          return corvel::SaveLogFile(rows, name, corvel::LogFileFormat::XmlPacket);
@@ -59,6 +93,13 @@ int main(int argc, char** argv) {
     }
     const std::string in = argv[1];
     const std::string out = argv[2];
+    // The report is painted with the program's fonts, which needs an
+    // application object but no display.
+    std::unique_ptr<QGuiApplication> app;
+    if (EndsWith(out, ".pdf")) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    }
     corvel::ReadingLogStore rows;
     const bool read = Read(in, rows);
     if (!read) std::fprintf(stderr, "%s\n", std::string(corvel::LogFiles::kLoadFailed).c_str());

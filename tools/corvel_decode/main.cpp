@@ -2,21 +2,23 @@
 // recorded meter streams can be replayed and their readings checked.
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <chrono>
 
 #include "DecodeReport.h"
 #include "chart/HeadlessChart.h"
 #include "decode/RangeClass.h"
 #include "record/Clock.h"
+#include "record/JournalReplay.h"
 #include "record/LogFileJobs.h"
 #include "record/ReadingLog.h"
+#include "record/TextTable.h"
 #include "shell/CoreStartUp.h"
 #include "shell/HostInfo.h"
 #include "shell/MeterCore.h"
@@ -28,19 +30,25 @@ constexpr const char* kUsage =
     "                     [--decimal-separator SEP] [--high TEXT] [--low TEXT]\n"
     "                     [--range-class 4|6|34] [--log FILE] [--repeat on|off]\n"
     "                     [--sampling-interval N] [--record-limit N|limitless] [--quiet]\n"
+    "       corvel-decode --journal FILE [--log FILE]\n"
     "Feeds a recorded meter stream through the frame handlers and decoders and\n"
     "prints one JSON object per decoder run. oak, birch and pine read raw bytes;\n"
     "hid reads one input report per line as hexadecimal byte pairs. With --log\n"
     "the readings go through the program's reading log, written to FILE when\n"
     "the input ends: an XML data packet when FILE ends in \".xml\", else a text\n"
-    "table.\n";
+    "table.\n"
+    "With --journal the rows of the reading log's crash journal FILE are written\n"
+    "to the --log FILE, by its name as above (as a text table to standard output\n"
+    "without one).\n";
 
 // Messages of the core go to stderr; nothing here asks questions.
 class StderrPrompts : public corvel::UserPrompts {
 public:
     void Message(Kind, const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
     Answer Ask(Kind, const std::string&) override { return Answer::No; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override { return {}; }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override {
+        return {};
+    }
     std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
 };
 
@@ -79,6 +87,7 @@ struct Options {
     std::string samplingInterval;  // empty: Sampling Interval unchecked
     std::string recordLimit;
     bool quiet = false;
+    std::string journal;
 };
 
 std::optional<corvel::ReadingLog::LimitEntry> limitEntryFor(const std::string& text) {
@@ -145,11 +154,14 @@ bool parse(int argc, char** argv, Options& o) {
             }
         } else if (arg == "--quiet") {
             o.quiet = true;
+        } else if (arg == "--journal") {
+            if (!value(o.journal)) return false;
         } else {
             std::fprintf(stderr, "corvel-decode: unknown option %s\n", arg.c_str());
             return false;
         }
     }
+    if (!o.journal.empty()) return true;
     if (o.handler != "oak" && o.handler != "birch" && o.handler != "pine" && o.handler != "hid") {
         std::fprintf(stderr, "corvel-decode: --handler must be oak, birch, pine or hid\n");
         return false;
@@ -193,6 +205,29 @@ bool parseReport(const std::string& line, std::vector<std::uint8_t>& bytes) {
     return bytes.size() <= 0xFFFF;
 }
 
+// ---- rescuing a crash journal by hand: its rows as a data file
+int writeJournalRows(const Options& o) {
+    corvel::RestoredLog log;
+    std::string error;
+    corvel::JournalReadResult read;
+    if (!corvel::ReadJournalInto(o.journal, log, &error, &read)) {
+        std::fprintf(stderr, "corvel-decode: %s\n", error.c_str());
+        return 1;
+    }
+    if (read.damaged)
+        std::fprintf(stderr, "corvel-decode: %s is damaged after byte %llu; the rows before it are kept\n",
+                     o.journal.c_str(), static_cast<unsigned long long>(read.goodLength));
+    if (o.log.empty()) {
+        corvel::TextTable::Write(log.rows, std::cout);
+        return std::cout.flush() ? 0 : 1;
+    }
+    if (!corvel::SaveLogFile(log.rows, o.log, corvel::FormatOf(o.log))) {
+        std::fprintf(stderr, "corvel-decode: cannot write the log to %s\n", o.log.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -201,11 +236,13 @@ int main(int argc, char** argv) {
         std::fputs(kUsage, stderr);
         return 2;
     }
+    if (!o.journal.empty()) return writeJournalRows(o);
     std::FILE* in = stdin;
     if (!o.input.empty()) {
         in = std::fopen(o.input.c_str(), "rb");
         if (!in) {
-            std::fprintf(stderr, "corvel-decode: cannot open %s: %s\n", o.input.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "corvel-decode: cannot open %s: %s\n", o.input.c_str(),
+                         std::strerror(errno));
             return 1;
         }
     }
@@ -229,7 +266,8 @@ int main(int argc, char** argv) {
     long ticks = 0;
     auto tick = [&] {
         const auto seconds =
-            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started).count();
+            std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started)
+                .count();
         for (; ticks < seconds; ++ticks) log.TrecordTimer();
     };
     // ---- the core starts as the window's does after start-up
@@ -274,7 +312,8 @@ int main(int argc, char** argv) {
                 continue;
             }
             if (!parseReport(line, report)) {
-                std::fprintf(stderr, "corvel-decode: line %ld is not a report of hexadecimal byte pairs; skipped\n",
+                std::fprintf(stderr,
+                             "corvel-decode: line %ld is not a report of hexadecimal byte pairs; skipped\n",
                              lineNo);
                 continue;
             }
