@@ -112,6 +112,9 @@ int main(int argc, char** argv) {
     } else {
         window.StartJournal();
     }
+    // A stop asked for while the start-up question was open ended only the
+    // question's own loop; honour it before the main loop starts.
+    if (stopOnSignal.received() != 0) return 128 + stopOnSignal.received();
     // The demo starts the link as Connect -> START does.
     if (options.isSet(demo)) window.BTCon1Click();
     if (options.isSet(demoUsb)) window.USBCon()->click();

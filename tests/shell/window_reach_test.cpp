@@ -117,6 +117,12 @@ TEST(OutOfReach, TabAndSpaceFromTheStartUpFocusNeverWorkThem) {
                 });
                 closer.start();
                 QTest::keyClick(focus, Qt::Key_Space);
+                if (QApplication::focusWidget() == nullptr) {
+                    // The closed window took the activation with it; a user
+                    // would be back on the window, on the same button.
+                    ShowActive(w);
+                    focus->setFocus(Qt::OtherFocusReason);
+                }
             }
         }
     }
