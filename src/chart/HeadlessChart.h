@@ -1,10 +1,10 @@
 #pragma once
 
 #include <memory>
-#include <vector>
 
 #include "chart/ChartAxisTarget.h"
 #include "chart/ChartControl.h"
+#include "chart/PointBlocks.h"
 #include "record/ReadingLogChart.h"
 
 namespace corvel {
@@ -35,7 +35,7 @@ public:
         double key;
         double value;
     };
-    const std::vector<Point>& Points() const { return points_; }
+    const PointBlocks<Point>& Points() const { return points_; }
 
 private:
     int PointCount() const override { return static_cast<int>(points_.size()); }
@@ -51,7 +51,7 @@ private:
         bottomMax_ = max;
     }
 
-    std::vector<Point> points_;
+    PointBlocks<Point> points_;
     double bottomMin_ = 0;
     double bottomMax_ = 5;
     int activeSeries_ = 0;
