@@ -125,7 +125,7 @@ def run_case(name, args, tmp):
             xshares.append(100.0 * (x1 - x0) / hz / (t1 - t0))
         if args.perf:
             os.makedirs(args.perf, exist_ok=True)
-            subprocess.run(["perf", "record", "-q", "--call-graph", "dwarf", "-F", "499", "-p", str(app.pid),
+            subprocess.run(["perf", "record", "-q", "--call-graph", "dwarf,32768", "-F", "499", "-p", str(app.pid),
                             "-o", os.path.join(args.perf, name + ".data"), "--", "sleep", str(args.perf_seconds)],
                            check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if shot:

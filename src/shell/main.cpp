@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("corvel"));
 
     QCommandLineParser options;
-    options.setApplicationDescription(QStringLiteral("Corvel interface program for hand-held air-flow meters."));
+    options.setApplicationDescription(
+        QStringLiteral("Corvel interface program for hand-held air-flow meters."));
     options.addHelpOption();
     const QCommandLineOption port(
         QStringLiteral("port"),
@@ -31,8 +32,12 @@ int main(int argc, char** argv) {
     const QCommandLineOption after(QStringLiteral("screenshot-after"),
                                    QStringLiteral("Milliseconds before the screenshot (default 3000)."),
                                    QStringLiteral("MS"), QStringLiteral("3000"));
+    const QCommandLineOption connectNow(
+        QStringLiteral("connect"),
+        QStringLiteral("Start the link on COM1 at once, as Connect -> START does."));
     options.addOption(port);
     options.addOption(demo);
+    options.addOption(connectNow);
     options.addOption(screenshot);
     options.addOption(after);
     options.process(app);
@@ -62,7 +67,8 @@ int main(int argc, char** argv) {
     corvel::RegisterAssetFonts();
     corvel::QtPrompts prompts;
     corvel::QtBeeper beeper;
-    corvel::WindowPlatform platform(prompts, beeper, corvel::ReadSystemDecimalSeparator(), corvel::Is64BitHost());
+    corvel::WindowPlatform platform(prompts, beeper, corvel::ReadSystemDecimalSeparator(),
+                                    corvel::Is64BitHost());
     platform.ports = ports;
     corvel::TFCOMM window(std::move(platform));
     prompts.SetParent(&window);
@@ -73,8 +79,8 @@ int main(int argc, char** argv) {
         window.move(frame.topLeft());
     }
     window.show();
-    // The demo starts the link as Connect -> START does.
-    if (options.isSet(demo)) window.BTCon1Click();
+    // The demo, or --connect, starts the link as Connect -> START does.
+    if (options.isSet(demo) || options.isSet(connectNow)) window.BTCon1Click();
 
     if (options.isSet(screenshot)) {
         const QString file = options.value(screenshot);
