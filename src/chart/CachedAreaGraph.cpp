@@ -17,12 +17,27 @@ bool CachedAreaGraph::CanCache(const QCPPainter* painter) const {
     // Exports draw with no caching, and a picture of another scale would
     // not copy pixel for pixel.
     if (!device || painter->modes() != QCPPainter::pmDefault) return false;
+    if (keyAxis()->orientation() != Qt::Horizontal) return false;
     if (device->devType() != QInternal::Pixmap && device->devType() != QInternal::Image) return false;
     return device->devicePixelRatio() == 1.0 &&
            painter->compositionMode() == QPainter::CompositionMode_SourceOver;
 }
 
-bool CachedAreaGraph::Render(const View& view, const QVector<QPointF>& lines, const QRect& area) const {
+qsizetype CachedAreaGraph::FirstPointFor(const QVector<QPointF>& lines, qsizetype last, int left) {
+    // The fill is the area between the line and the base, so its pixels
+    // right of a point depend only on the line from that point on: what
+    // lies left of it adds up to the same cover on every pixel row. Start
+    // a point clear of the area, so the edge the shortened fill closes
+    // with stays outside it too.
+    for (qsizetype i = last; i > 0; --i) {
+        if (lines[i - 1].x() > lines[i].x()) return 0;  // not a line from left to right
+        if (lines[i].x() <= left - kSeamMargin) return i;
+    }
+    return 0;
+}
+
+bool CachedAreaGraph::Render(const View& view, const QVector<QPointF>& lines, qsizetype first,
+                             const QRect& area) const {
     QCPPainter p(&picture_);
     p.setModes(QCPPainter::pmDefault);
     p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -36,8 +51,8 @@ bool CachedAreaGraph::Render(const View& view, const QVector<QPointF>& lines, co
         return false;
     p.setBrush(view.brush);
     p.setPen(Qt::NoPen);
-    QVector<QPointF> copy = lines;
-    QCPGraph::drawFill(&p, &copy);
+    QVector<QPointF> part(lines.cbegin() + first, lines.cend());
+    QCPGraph::drawFill(&p, &part);
     return true;
 }
 
@@ -71,12 +86,12 @@ void CachedAreaGraph::drawFill(QCPPainter* painter, QVector<QPointF>* lines) con
     } else if (continues) {
         const int left = static_cast<int>(std::floor(drawnLines_.back().x())) - kSeamMargin;
         const QRect area = view.clip & QRect(QPoint(left, view.clip.top()), view.clip.bottomRight());
-        if (!area.isEmpty()) drawn = Render(view, *lines, area);
+        if (!area.isEmpty()) drawn = Render(view, *lines, FirstPointFor(*lines, kept - 1, left), area);
         ++partialFills_;
     } else {
         if (picture_.size() != view.size) picture_ = QImage(view.size, QImage::Format_ARGB32_Premultiplied);
         picture_.fill(Qt::transparent);
-        drawn = Render(view, *lines, view.clip);
+        drawn = Render(view, *lines, 0, view.clip);
         ++fullFills_;
     }
     if (!drawn) {

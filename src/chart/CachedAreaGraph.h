@@ -59,9 +59,13 @@ private:
     };
 
     bool CanCache(const QCPPainter* painter) const;
-    // Draws the fill of `lines` into the picture, in `area` only; false
-    // when the picture's painter would not draw as the plot's does.
-    bool Render(const View& view, const QVector<QPointF>& lines, const QRect& area) const;
+    // Draws the fill of `lines` from point `first` on into the picture, in
+    // `area` only; false when the picture's painter would not draw as the
+    // plot's does.
+    bool Render(const View& view, const QVector<QPointF>& lines, qsizetype first, const QRect& area) const;
+    // The point from which the fill drawn in the columns from `left` on is
+    // the same as the whole fill's there.
+    static qsizetype FirstPointFor(const QVector<QPointF>& lines, qsizetype last, int left);
 
     bool caching_ = true;
     mutable QImage picture_;
