@@ -23,6 +23,14 @@ QFont lcdFont(const char* family, int pixelSize, bool bold = false) {
     return f;
 }
 
+void styleLabel(QLabel* l, const QRect& r, const QFont& font) {
+    l->setGeometry(r);
+    l->setFont(font);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    l->setAttribute(Qt::WA_TranslucentBackground);
+    l->setStyleSheet(QStringLiteral("color: black; background: transparent;"));
+}
+
 QLabel* textLabel(QWidget* parent, const QRect& r, const QString& caption, const QFont& font) {
     auto* l = new QLabel(caption, parent);
     l->setGeometry(r);
@@ -124,6 +132,36 @@ void LcdDot::paintEvent(QPaintEvent*) {
     if (shown_) QPainter(this).fillRect(rect(), Qt::black);
 }
 
+void LcdDigit::SetCaching(bool on) {
+    caching_ = on;
+    pictures_.clear();
+    update();
+}
+
+void LcdDigit::ShowText(const QString& text) {
+    if (text != this->text()) setText(text);
+    if (!caching_ || pictures_.contains(text) || devicePixelRatio() != 1.0) return;
+    if (pictureSize_ != size()) {
+        pictures_.clear();
+        pictureSize_ = size();
+    }
+    QPixmap picture(size());
+    picture.fill(Qt::transparent);
+    drawingPicture_ = true;
+    render(&picture, QPoint(), QRegion(), QWidget::RenderFlags());
+    drawingPicture_ = false;
+    pictures_.insert(text, picture);
+}
+
+void LcdDigit::paintEvent(QPaintEvent* event) {
+    const auto found = pictures_.constFind(text());
+    if (!caching_ || drawingPicture_ || found == pictures_.constEnd() || pictureSize_ != size()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter(this).drawPixmap(0, 0, *found);
+}
+
 LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("LcdPanel"));
     setGeometry(kBounds);
@@ -135,8 +173,8 @@ LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent) {
     setPalette(pal);
 
     for (int i = 0; i < kDigitCount; ++i) {
-        digits_[i] = textLabel(this, kDigits[i].bounds, QString::fromStdString(shown_.digits[i]),
-                               lcdFont("KORA-A3", kDigits[i].height));
+        digits_[i] = new LcdDigit(QString::fromStdString(shown_.digits[i]), this);
+        styleLabel(digits_[i], kDigits[i].bounds, lcdFont("KORA-A3", kDigits[i].height));
         digits_[i]->setObjectName(QString::fromLatin1(DigitName(static_cast<Digit>(i)).data()));
     }
     for (int i = 0; i < kPointCount; ++i) {
@@ -171,7 +209,7 @@ LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent) {
 void LcdPanel::Render(const LcdMirror& m) {
     for (int i = 0; i < kDigitCount; ++i) {
         if (first_ || m.digits[i] != shown_.digits[i])
-            digits_[i]->setText(QString::fromStdString(m.digits[i]));
+            digits_[i]->ShowText(QString::fromStdString(m.digits[i]));
     }
     for (int i = 0; i < kPointCount; ++i) {
         if (first_ || m.points[i] != shown_.points[i]) points_[i]->SetShown(m.points[i]);

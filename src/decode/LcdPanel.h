@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QFrame>
+#include <QHash>
+#include <QLabel>
+#include <QPixmap>
 #include <array>
 
 #include "decode/LcdMirror.h"
-
-class QLabel;
 
 namespace corvel {
 
@@ -27,6 +28,32 @@ private:
     bool shown_ = false;
 };
 
+// A digit of the mirror: a label whose picture is kept for each text it has
+// shown. The digits are drawn in fonts too large for the toolkit's glyph
+// cache, so each repaint turns their outlines into paths and fills them;
+// a reading that changes every digit on every frame paid that four times a
+// frame. The picture is the label's own drawing on a clear ground, and the
+// text is black, so laying it over the panel gives the pixels the label
+// itself gives.
+class LcdDigit : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+    // Shows `text`, drawing its picture first if it is new.
+    void ShowText(const QString& text);
+    // Off: the label draws itself every time (the picture to compare with).
+    void SetCaching(bool on);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool caching_ = true;
+    bool drawingPicture_ = false;
+    QSize pictureSize_;
+    QHash<QString, QPixmap> pictures_;
+};
+
 // The on-screen copy of the meter's LCD: digit labels, decimal points and
 // annunciators at the meter's own places on a cream panel. It draws what an
 // LcdMirror says; Render touches only the elements that changed, so a
@@ -38,7 +65,7 @@ public:
 
     void Render(const LcdMirror& mirror);
 
-    QLabel* DigitLabel(Digit d) const { return digits_[static_cast<int>(d)]; }
+    LcdDigit* DigitLabel(Digit d) const { return digits_[static_cast<int>(d)]; }
     LcdDot* PointShape(Point p) const { return points_[static_cast<int>(p)]; }
     QWidget* AnnunciatorWidget(Annunciator a) const { return annunciators_[static_cast<int>(a)]; }
     QLabel* Label4() const { return label4_; }
@@ -47,7 +74,7 @@ public:
     static constexpr QRect kBounds{3, 40, 398, 257};
 
 private:
-    std::array<QLabel*, kDigitCount> digits_{};
+    std::array<LcdDigit*, kDigitCount> digits_{};
     std::array<LcdDot*, kPointCount> points_{};
     std::array<QWidget*, kAnnunciatorCount> annunciators_{};
     QLabel* label4_ = nullptr;

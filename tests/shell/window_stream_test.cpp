@@ -188,3 +188,31 @@ TEST(BarGraph, LooksAsAPlainProgressBarAtEveryPosition) {
     const QImage shown = OnScreen(window);
     EXPECT_EQ(shown.copy(kept->geometry()), shown.copy(plain->geometry())) << "disabled";
 }
+
+// The mirror's digits keep a picture of each text they show; the panel must
+// look as one whose digits draw themselves every time.
+TEST(LcdDigits, LookAsDigitsThatDrawThemselves) {
+    QWidget window;
+    window.resize(820, 280);
+    auto* kept = new LcdPanel(&window);
+    auto* direct = new LcdPanel(&window);
+    kept->move(0, 10);
+    direct->move(410, 10);
+    for (int i = 0; i < kDigitCount; ++i) direct->DigitLabel(static_cast<Digit>(i))->SetCaching(false);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    LcdMirror m;
+    const std::string texts = "0123456789@ 8";
+    for (std::size_t step = 0; step < texts.size(); ++step) {
+        for (int i = 0; i < kDigitCount; ++i) {
+            const char c = texts[(step + static_cast<std::size_t>(i)) % texts.size()];
+            m.digits[static_cast<std::size_t>(i)] = c == ' ' ? std::string() : std::string(1, c);
+        }
+        m.points[static_cast<std::size_t>(step % kPointCount)] =
+            !m.points[static_cast<std::size_t>(step % kPointCount)];
+        kept->Render(m);
+        direct->Render(m);
+        const QImage shown = OnScreen(window);
+        EXPECT_EQ(shown.copy(kept->geometry()), shown.copy(direct->geometry())) << "step " << step;
+    }
+}
