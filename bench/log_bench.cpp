@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "bench/bench_support.h"
+#include "chart/HeadlessChart.h"
 #include "chart/TrendChart.h"
 #include "record/LogTableGrid.h"
 #include "record/ReadingLog.h"
@@ -33,6 +34,12 @@ public:
     void BtNewClick() override {}
 };
 
+// The chart the log feeds: none, the window's (drawn through the streaming
+// throttle, three times a second as the window sets it), or the headless
+// one the command-line tools use.
+enum class ChartKind { None = 0, Window = 1, Headless = 2 };
+constexpr int kWindowStreamingMs = 300;
+
 // The log as the window owns it, optionally with the real chart and grid.
 struct Rig {
     Reading reading;
@@ -40,18 +47,26 @@ struct Rig {
     SilentPrompts prompts;
     SystemClock clock;
     NoChart noChart;
+    HeadlessChart headless;
     std::unique_ptr<QWidget> window;
     TrendChart* chart = nullptr;
     std::unique_ptr<ReadingLog> log;
     std::unique_ptr<LogTableModel> model;
     LogGrid* grid = nullptr;
 
-    Rig(bool withChart, bool withGrid) {
+    Rig(bool withChart, bool withGrid) : Rig(withChart ? ChartKind::Window : ChartKind::None, withGrid) {}
+    Rig(ChartKind kind, bool withGrid) {
+        const bool withChart = kind == ChartKind::Window;
         window = std::make_unique<QWidget>();
         window->resize(760, 580);
-        if (withChart) chart = new TrendChart(prompts, window.get());
-        log = std::make_unique<ReadingLog>(
-            reading, mirror, chart ? static_cast<ReadingLogChart&>(*chart) : noChart, prompts, clock);
+        if (withChart) {
+            chart = new TrendChart(prompts, window.get());
+            chart->SetStreamingReplotDelay(kWindowStreamingMs);
+        }
+        ReadingLogChart& fed = kind == ChartKind::Window     ? static_cast<ReadingLogChart&>(*chart)
+                               : kind == ChartKind::Headless ? static_cast<ReadingLogChart&>(headless)
+                                                             : noChart;
+        log = std::make_unique<ReadingLog>(reading, mirror, fed, prompts, clock);
         log->limitessClick();
         if (withGrid) {
             model = std::make_unique<LogTableModel>(*log);
@@ -81,9 +96,11 @@ struct Rig {
     }
 };
 
-// Readings logged a second, the log alone and with the chart it feeds.
+// Readings logged a second: the log alone (chart 0), with the window's
+// chart drawn as the window draws a stream (1), and with the headless
+// chart of the tools (2).
 void BM_INDataToTable(benchmark::State& state) {
-    Rig rig(state.range(0) != 0, false);
+    Rig rig(static_cast<ChartKind>(state.range(0)), false);
     long long i = 0;
     for (auto _ : state) rig.Read(i++);
     state.SetItemsProcessed(static_cast<long long>(state.iterations()));
@@ -94,6 +111,7 @@ BENCHMARK(BM_INDataToTable)
     ->ArgName("chart")
     ->Arg(0)
     ->Arg(1)
+    ->Arg(2)
     ->Iterations(2'000'000)
     ->Unit(benchmark::kNanosecond);
 

@@ -16,7 +16,6 @@ void HeadlessChart::BtNewClick() {
 
 void HeadlessChart::ClearEverySeries() {
     points_.clear();
-    points_.shrink_to_fit();
 }
 
 std::optional<std::pair<double, double>> HeadlessChart::ActiveXRange() const {

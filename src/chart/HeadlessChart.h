@@ -1,10 +1,10 @@
 #pragma once
 
 #include <memory>
-#include <vector>
 
 #include "chart/ChartAxisTarget.h"
 #include "chart/ChartControl.h"
+#include "chart/PointBlocks.h"
 #include "record/ReadingLogChart.h"
 
 namespace corvel {
@@ -38,7 +38,7 @@ public:
         double key;
         double value;
     };
-    const std::vector<Point>& Points() const { return points_; }
+    const PointBlocks<Point>& Points() const { return points_; }
 
 private:
     int PointCount() const override { return static_cast<int>(points_.size()); }
@@ -54,7 +54,7 @@ private:
         bottomMax_ = max;
     }
 
-    std::vector<Point> points_;
+    PointBlocks<Point> points_;
     double bottomMin_ = 0;
     double bottomMax_ = 5;
     int activeSeries_ = 0;

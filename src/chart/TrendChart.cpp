@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QLinearGradient>
 
+#include "chart/CachedAreaGraph.h"
 #include "chart/ChartToolbar.h"
 #include "record/NumberText.h"
 
@@ -51,7 +52,7 @@ public:
     void ClearEverySeries() override {
         data_->clear();
         data_->squeeze(true, true);
-        plot_.replot(QCustomPlot::rpQueuedReplot);
+        ReplotNow();
     }
     std::optional<std::pair<double, double>> ActiveXRange() const override {
         bool drawn = false;
@@ -70,7 +71,7 @@ public:
         data_->clear();
         data_->squeeze(true, true);
         data_->add(QCPGraphData(0, kPlaceholderValue));
-        plot_.replot(QCustomPlot::rpQueuedReplot);
+        ReplotNow();
     }
 
     // What a streamed catch-up redraws: the whole plot after the axis
@@ -84,12 +85,18 @@ public:
         }
     }
 
+    // Redraws the whole plot in the next pass of the event loop; whatever a
+    // streamed catch-up was waiting to show goes with it.
+    void ReplotNow() {
+        streamReplot_.Cancel();
+        axisMoved_ = false;
+        plot_.replot(QCustomPlot::rpQueuedReplot);
+    }
+
 private:
     void replot(bool axisMoved) {
         if (!streaming) {
-            streamReplot_.Cancel();
-            axisMoved_ = false;
-            plot_.replot(QCustomPlot::rpQueuedReplot);
+            ReplotNow();
         } else {
             axisMoved_ = axisMoved_ || axisMoved;
             streamReplot_.Changed();
@@ -116,7 +123,8 @@ TrendChart::TrendChart(UserPrompts& prompts, QWidget* parent)
     SetUpLook();
 
     auto data = QSharedPointer<QCPGraphDataContainer>::create();
-    series2_ = plot_->addGraph();
+    // The area keeps its fill as a picture that streamed points only add to.
+    series2_ = new CachedAreaGraph(plot_->xAxis, plot_->yAxis);
     series1_ = plot_->addGraph();
     series2_->setName(QStringLiteral("Series2"));
     series1_->setName(QStringLiteral("Series1"));
@@ -283,10 +291,20 @@ int TrendChart::ActiveSeries() const {
 
 void TrendChart::ShowSeries(int index) {
     const int before = ActiveSeries();
-    for (int i = 0; i < plot_->graphCount(); ++i) plot_->graph(i)->setVisible(false);
-    // Only the two series exist; another index leaves none drawn.
-    if (index >= 0 && index < plot_->graphCount()) plot_->graph(index)->setVisible(true);
-    plot_->replot(QCustomPlot::rpQueuedReplot);
+    // Only the two series exist; another index leaves none drawn. The
+    // decoder asks for a series whenever the unit or the point moves, which
+    // a meter hovering at a range boundary does on every frame: when the
+    // same series stays drawn the picture is the same, and redrawing it
+    // would cost a whole replot a frame.
+    bool changed = false;
+    for (int i = 0; i < plot_->graphCount(); ++i) {
+        const bool shown = i == index;
+        if (plot_->graph(i)->visible() == shown) continue;
+        plot_->graph(i)->setVisible(shown);
+        changed = true;
+    }
+    if (!changed) return;
+    target_->ReplotNow();
     if (ActiveSeries() != before) emit activeSeriesChanged(ActiveSeries());
 }
 

@@ -1,6 +1,7 @@
 #include "decode/LcdPanel.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QPalette>
 
 #include "Assets.h"
@@ -20,6 +21,14 @@ QFont lcdFont(const char* family, int pixelSize, bool bold = false) {
     f.setBold(bold);
     f.setStyleStrategy(QFont::PreferAntialias);
     return f;
+}
+
+void styleLabel(QLabel* l, const QRect& r, const QFont& font) {
+    l->setGeometry(r);
+    l->setFont(font);
+    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    l->setAttribute(Qt::WA_TranslucentBackground);
+    l->setStyleSheet(QStringLiteral("color: black; background: transparent;"));
 }
 
 QLabel* textLabel(QWidget* parent, const QRect& r, const QString& caption, const QFont& font) {
@@ -52,25 +61,36 @@ struct SymbolSpec {
 };
 
 const WordSpec kWords[] = {
-    {A::AVE, {6, 5, 31, 17}, "AVE", 16},        {A::MAX, {94, 5, 38, 17}, "MAX", 16},
-    {A::PH, {142, 5, 25, 17}, "PH", 16},        {A::MIN, {174, 5, 32, 17}, "MIN", 16},
-    {A::NO, {310, 5, 30, 17}, "NO.", 16},       {A::usb, {342, 3, 43, 21}, "USB", 19},
-    {A::ESC, {6, 25, 38, 22}, "ESC", 20},       {A::NODATA, {46, 25, 75, 22}, "NOdata", 20},
-    {A::VEL, {46, 57, 32, 22}, "VEL", 20},      {A::FLOW, {6, 81, 59, 22}, "FLOW", 20},
-    {A::KEY, {14, 121, 59, 17}, "KEY  IN", 16}, {A::TEMP, {86, 121, 44, 17}, "TEMP", 16},
-    {A::loadNO, {134, 119, 76, 17}, "LOAD NO", 16}, {A::LOAD, {222, 119, 45, 17}, "LOAD", 16},
-    {A::TIMER, {318, 113, 73, 22}, "h:mm:s", 20}, {A::CFM, {278, 153, 46, 22}, "CFM", 20},
-    {A::CMM, {334, 153, 51, 22}, "CMM", 20},    {A::knots, {318, 177, 73, 22}, "KNOTS", 20},
-    {A::mph, {270, 201, 47, 22}, "MPH", 20},    {A::X1, {270, 225, 20, 22}, "x1", 20},
-    {A::Z0, {294, 225, 9, 22}, "0", 20},        {A::Z1, {310, 225, 9, 22}, "0", 20},
+    {A::AVE, {6, 5, 31, 17}, "AVE", 16},
+    {A::MAX, {94, 5, 38, 17}, "MAX", 16},
+    {A::PH, {142, 5, 25, 17}, "PH", 16},
+    {A::MIN, {174, 5, 32, 17}, "MIN", 16},
+    {A::NO, {310, 5, 30, 17}, "NO.", 16},
+    {A::usb, {342, 3, 43, 21}, "USB", 19},
+    {A::ESC, {6, 25, 38, 22}, "ESC", 20},
+    {A::NODATA, {46, 25, 75, 22}, "NOdata", 20},
+    {A::VEL, {46, 57, 32, 22}, "VEL", 20},
+    {A::FLOW, {6, 81, 59, 22}, "FLOW", 20},
+    {A::KEY, {14, 121, 59, 17}, "KEY  IN", 16},
+    {A::TEMP, {86, 121, 44, 17}, "TEMP", 16},
+    {A::loadNO, {134, 119, 76, 17}, "LOAD NO", 16},
+    {A::LOAD, {222, 119, 45, 17}, "LOAD", 16},
+    {A::TIMER, {318, 113, 73, 22}, "h:mm:s", 20},
+    {A::CFM, {278, 153, 46, 22}, "CFM", 20},
+    {A::CMM, {334, 153, 51, 22}, "CMM", 20},
+    {A::knots, {318, 177, 73, 22}, "KNOTS", 20},
+    {A::mph, {270, 201, 47, 22}, "MPH", 20},
+    {A::X1, {270, 225, 20, 22}, "x1", 20},
+    {A::Z0, {294, 225, 9, 22}, "0", 20},
+    {A::Z1, {310, 225, 9, 22}, "0", 20},
 };
 
 const PictureSpec kPictures[] = {
-    {A::V23, {48, 5, 49, 21}, "V23"},       {A::READ, {216, 5, 49, 21}, "READ"},
-    {A::rec, {272, 5, 33, 18}, "rec"},      {A::power, {8, 52, 32, 29}, "power"},
-    {A::frame, {80, 56, 25, 25}, "frame"},  {A::t_p, {96, 80, 25, 33}, "t_p"},
-    {A::RH, {328, 82, 57, 15}, "RH"},       {A::time_l, {272, 120, 49, 18}, "time_l"},
-    {A::p_off, {-8, 159, 33, 34}, "p_off"}, {A::ms, {272, 175, 49, 18}, "ms"},
+    {A::V23, {48, 5, 49, 21}, "V23"},        {A::READ, {216, 5, 49, 21}, "READ"},
+    {A::rec, {272, 5, 33, 18}, "rec"},       {A::power, {8, 52, 32, 29}, "power"},
+    {A::frame, {80, 56, 25, 25}, "frame"},   {A::t_p, {96, 80, 25, 33}, "t_p"},
+    {A::RH, {328, 82, 57, 15}, "RH"},        {A::time_l, {272, 120, 49, 18}, "time_l"},
+    {A::p_off, {-8, 159, 33, 34}, "p_off"},  {A::ms, {272, 175, 49, 18}, "ms"},
     {A::ftmin, {320, 199, 73, 18}, "ftmin"}, {A::kmh, {344, 225, 49, 18}, "kmh"},
 };
 
@@ -86,9 +106,9 @@ struct DigitSpec {
     int height;
 };
 const DigitSpec kDigits[kDigitCount] = {
-    {{24, 132, 43, 126}, 113}, {{88, 132, 43, 126}, 113}, {{152, 132, 43, 126}, 113},
+    {{24, 132, 43, 126}, 113},  {{88, 132, 43, 126}, 113}, {{152, 132, 43, 126}, 113},
     {{216, 132, 43, 126}, 113}, {{136, 16, 35, 104}, 93},  {{184, 16, 35, 104}, 93},
-    {{232, 16, 35, 104}, 93},  {{280, 16, 35, 104}, 93},
+    {{232, 16, 35, 104}, 93},   {{280, 16, 35, 104}, 93},
 };
 
 const QRect kPoints[kPointCount] = {
@@ -96,6 +116,51 @@ const QRect kPoints[kPointCount] = {
 };
 
 }  // namespace
+
+LcdDot::LcdDot(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void LcdDot::SetShown(bool shown) {
+    if (shown == shown_) return;
+    shown_ = shown;
+    update();
+}
+
+void LcdDot::paintEvent(QPaintEvent*) {
+    // A rectangle drawn with a 5-pixel pen is a solid dot at this size.
+    if (shown_) QPainter(this).fillRect(rect(), Qt::black);
+}
+
+void LcdDigit::SetCaching(bool on) {
+    caching_ = on;
+    pictures_.clear();
+    update();
+}
+
+void LcdDigit::ShowText(const QString& text) {
+    if (text != this->text()) setText(text);
+    if (!caching_ || pictures_.contains(text) || devicePixelRatio() != 1.0) return;
+    if (pictureSize_ != size()) {
+        pictures_.clear();
+        pictureSize_ = size();
+    }
+    QPixmap picture(size());
+    picture.fill(Qt::transparent);
+    drawingPicture_ = true;
+    render(&picture, QPoint(), QRegion(), QWidget::RenderFlags());
+    drawingPicture_ = false;
+    pictures_.insert(text, picture);
+}
+
+void LcdDigit::paintEvent(QPaintEvent* event) {
+    const auto found = pictures_.constFind(text());
+    if (!caching_ || drawingPicture_ || found == pictures_.constEnd() || pictureSize_ != size()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter(this).drawPixmap(0, 0, *found);
+}
 
 LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent) {
     setObjectName(QStringLiteral("LcdPanel"));
@@ -108,20 +173,14 @@ LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent) {
     setPalette(pal);
 
     for (int i = 0; i < kDigitCount; ++i) {
-        digits_[i] = textLabel(this, kDigits[i].bounds, QString::fromStdString(shown_.digits[i]),
-                               lcdFont("KORA-A3", kDigits[i].height));
+        digits_[i] = new LcdDigit(QString::fromStdString(shown_.digits[i]), this);
+        styleLabel(digits_[i], kDigits[i].bounds, lcdFont("KORA-A3", kDigits[i].height));
         digits_[i]->setObjectName(QString::fromLatin1(DigitName(static_cast<Digit>(i)).data()));
     }
     for (int i = 0; i < kPointCount; ++i) {
-        // A rectangle drawn with a 5-pixel pen is a solid dot at this size.
-        auto* dot = new QWidget(this);
+        auto* dot = new LcdDot(this);
         dot->setGeometry(kPoints[i]);
-        dot->setAutoFillBackground(true);
-        QPalette p = dot->palette();
-        p.setColor(QPalette::Window, Qt::black);
-        dot->setPalette(p);
         dot->setObjectName(QString::fromLatin1(PointName(static_cast<Point>(i)).data()));
-        dot->hide();
         points_[i] = dot;
     }
     for (const WordSpec& w : kWords)
@@ -149,13 +208,15 @@ LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent) {
 
 void LcdPanel::Render(const LcdMirror& m) {
     for (int i = 0; i < kDigitCount; ++i) {
-        if (first_ || m.digits[i] != shown_.digits[i]) digits_[i]->setText(QString::fromStdString(m.digits[i]));
+        if (first_ || m.digits[i] != shown_.digits[i])
+            digits_[i]->ShowText(QString::fromStdString(m.digits[i]));
     }
     for (int i = 0; i < kPointCount; ++i) {
-        if (first_ || m.points[i] != shown_.points[i]) points_[i]->setVisible(m.points[i]);
+        if (first_ || m.points[i] != shown_.points[i]) points_[i]->SetShown(m.points[i]);
     }
     for (int i = 0; i < kAnnunciatorCount; ++i) {
-        if (first_ || m.annunciators[i] != shown_.annunciators[i]) annunciators_[i]->setVisible(m.annunciators[i]);
+        if (first_ || m.annunciators[i] != shown_.annunciators[i])
+            annunciators_[i]->setVisible(m.annunciators[i]);
     }
     if (first_ || m.label4 != shown_.label4) label4_->setText(QString::fromStdString(m.label4));
     if (first_ || m.label5 != shown_.label5) label5_->setText(QString::fromStdString(m.label5));

@@ -1,13 +1,58 @@
 #pragma once
 
 #include <QFrame>
+#include <QHash>
+#include <QLabel>
+#include <QPixmap>
 #include <array>
 
 #include "decode/LcdMirror.h"
 
-class QLabel;
-
 namespace corvel {
+
+// A decimal point of the mirror: a solid black dot that is shown or not by
+// painting it or not. A meter that auto-ranges moves its point on every
+// frame; hiding and showing real widgets that often makes the toolkit look
+// for the mouse pointer each time, a round trip to the display server.
+class LcdDot : public QWidget {
+    Q_OBJECT
+public:
+    explicit LcdDot(QWidget* parent);
+    void SetShown(bool shown);
+    bool Shown() const { return shown_; }
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+
+private:
+    bool shown_ = false;
+};
+
+// A digit of the mirror: a label whose picture is kept for each text it has
+// shown. The digits are drawn in fonts too large for the toolkit's glyph
+// cache, so each repaint turns their outlines into paths and fills them;
+// a reading that changes every digit on every frame paid that four times a
+// frame. The picture is the label's own drawing on a clear ground, and the
+// text is black, so laying it over the panel gives the pixels the label
+// itself gives.
+class LcdDigit : public QLabel {
+    Q_OBJECT
+public:
+    using QLabel::QLabel;
+    // Shows `text`, drawing its picture first if it is new.
+    void ShowText(const QString& text);
+    // Off: the label draws itself every time (the picture to compare with).
+    void SetCaching(bool on);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool caching_ = true;
+    bool drawingPicture_ = false;
+    QSize pictureSize_;
+    QHash<QString, QPixmap> pictures_;
+};
 
 // The on-screen copy of the meter's LCD: digit labels, decimal points and
 // annunciators at the meter's own places on a cream panel. It draws what an
@@ -20,8 +65,8 @@ public:
 
     void Render(const LcdMirror& mirror);
 
-    QLabel* DigitLabel(Digit d) const { return digits_[static_cast<int>(d)]; }
-    QWidget* PointShape(Point p) const { return points_[static_cast<int>(p)]; }
+    LcdDigit* DigitLabel(Digit d) const { return digits_[static_cast<int>(d)]; }
+    LcdDot* PointShape(Point p) const { return points_[static_cast<int>(p)]; }
     QWidget* AnnunciatorWidget(Annunciator a) const { return annunciators_[static_cast<int>(a)]; }
     QLabel* Label4() const { return label4_; }
     QLabel* Label5() const { return label5_; }
@@ -29,8 +74,8 @@ public:
     static constexpr QRect kBounds{3, 40, 398, 257};
 
 private:
-    std::array<QLabel*, kDigitCount> digits_{};
-    std::array<QWidget*, kPointCount> points_{};
+    std::array<LcdDigit*, kDigitCount> digits_{};
+    std::array<LcdDot*, kPointCount> points_{};
     std::array<QWidget*, kAnnunciatorCount> annunciators_{};
     QLabel* label4_ = nullptr;
     QLabel* label5_ = nullptr;

@@ -28,6 +28,7 @@
 #include "record/LogTableGrid.h"
 #include "record/LogTableModel.h"
 #include "record/ReadingLog.h"
+#include "shell/BarGraph.h"
 #include "shell/CoreStartUp.h"
 #include "shell/JournalStartup.h"
 #include "shell/LimitPanel.h"
@@ -74,7 +75,7 @@ TFCOMM::TFCOMM(WindowPlatform platform, QWidget* parent)
 
     buildTopRow();
     lcdPanel_ = new LcdPanel(client_);
-    bar_ = new QProgressBar(client_);
+    bar_ = new BarGraph(client_);
     bar_->setObjectName(QStringLiteral("PBar2"));
     bar_->setGeometry(3, 297, 398, 12);
     bar_->setRange(0, 60);

@@ -44,8 +44,12 @@ int main(int argc, char** argv) {
         QStringLiteral("demo-usb"),
         QStringLiteral("Show a simulated USB to Serial bridge with a meter behind it and connect to it."));
     options.addOption(demoUsb);
+    const QCommandLineOption connectNow(
+        QStringLiteral("connect"),
+        QStringLiteral("Start the link on COM1 at once, as Connect -> START does."));
     options.addOption(port);
     options.addOption(demo);
+    options.addOption(connectNow);
     options.addOption(screenshot);
     options.addOption(after);
     // Answers the start-up restore question for runs without a screen
@@ -115,8 +119,8 @@ int main(int argc, char** argv) {
     // A stop asked for while the start-up question was open ended only the
     // question's own loop; honour it before the main loop starts.
     if (stopOnSignal.received() != 0) return 128 + stopOnSignal.received();
-    // The demo starts the link as Connect -> START does.
-    if (options.isSet(demo)) window.BTCon1Click();
+    // The demo, or --connect, starts the link as Connect -> START does.
+    if (options.isSet(demo) || options.isSet(connectNow)) window.BTCon1Click();
     if (options.isSet(demoUsb)) window.USBCon()->click();
 
     if (options.isSet(screenshot)) {

@@ -15,9 +15,11 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include "chart/CachedAreaGraph.h"
 #include "chart/ChartToolbar.h"
 #include "chart/TrendChart.h"
 #include "record/ReadingLog.h"
+#include "support/PaintRecorder.h"
 #include "support/QtAppEnvironment.h"
 #include "support/ScriptedClock.h"
 #include "support/ScriptedPrompts.h"
@@ -153,6 +155,45 @@ TEST(TrendChart, FillControlsToggleTheDrawnSeries) {
             EXPECT_EQ(rig.chart->Series2().visible(), step.series == 0) << trail;
             EXPECT_EQ(rig.chart->Series1().visible(), step.series == 1) << trail;
             EXPECT_EQ(rig.toolbar().BtFill().isChecked(), step.btFill) << trail;
+        }
+    }
+}
+
+// A command that leaves the same series drawn leaves the picture as it was
+// and draws nothing; one that changes the series shows it at once, in the
+// next pass of the event loop.
+struct SeriesDrawStep {
+    const char* action;
+    int series;
+    bool draws;
+};
+
+TEST(TrendChart, DrawsOnlyWhenTheDrawnSeriesChanges) {
+    const std::vector<std::vector<SeriesDrawStep>> sequences = {
+        {{"show0", 0, false},
+         {"show0", 0, false},
+         {"show1", 1, true},
+         {"show1", 1, false},
+         {"show0", 0, true}},
+        {{"repeat", 0, false}, {"uncheck", 1, true}, {"repeat", 1, false}, {"menu", 0, true}},
+        {{"show9", -1, true}, {"show9", -1, false}, {"combo1", 1, true}},
+        // A new graph has new points to show even on the same series.
+        {{"new", 0, true}},
+    };
+    for (const auto& sequence : sequences) {
+        ChartRig rig;
+        rig.window.show();
+        Spin(60);
+        PaintRecorder painted;
+        painted.Watch(&rig.chart->Chtshow());
+        std::string trail;
+        for (const SeriesDrawStep& step : sequence) {
+            trail += std::string(step.action) + " ";
+            painted.Reset();
+            Apply(*rig.chart, step.action);
+            Spin(40);
+            EXPECT_EQ(rig.chart->ActiveSeries(), step.series) << trail;
+            EXPECT_EQ(painted.Paints(&rig.chart->Chtshow()) > 0, step.draws) << trail;
         }
     }
 }
@@ -420,9 +461,90 @@ TEST_P(ChartStream, ShowsWhatAFullReplotShows) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Points, ChartStream,
-                         ::testing::Values(StreamCase{"WithinTheFirstPage", 60}, StreamCase{"PastAPageTurn", 130},
+                         ::testing::Values(StreamCase{"WithinTheFirstPage", 60},
+                                           StreamCase{"PastAPageTurn", 130},
                                            StreamCase{"EndingOnAPageTurn", 101}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The area's fill is kept as a picture and redrawn from its last point on
+// as points stream in; the chart must look exactly as if the fill had been
+// drawn directly, whatever the readings do.
+struct FillStreamCase {
+    const char* name;
+    int points;
+    std::function<double(int)> value;
+};
+
+class AreaFillStream : public ::testing::TestWithParam<FillStreamCase> {};
+
+TEST_P(AreaFillStream, LooksAsADirectDrawingDoes) {
+    const FillStreamCase& c = GetParam();
+    ChartRig streamed;
+    ChartRig direct;
+    auto& area = dynamic_cast<CachedAreaGraph&>(streamed.chart->Series2());
+    dynamic_cast<CachedAreaGraph&>(direct.chart->Series2()).SetCaching(false);
+    streamed.window.show();
+    direct.window.show();
+    streamed.chart->SetStreamingReplotDelay(20);
+    // The direct one draws once, at the end.
+    direct.chart->SetStreamingReplotDelay(1'000'000);
+    Spin(50);
+    for (int i = 0; i < c.points; ++i) {
+        streamed.chart->AddValue(c.value(i));
+        direct.chart->AddValue(c.value(i));
+        if (i % 2 == 0) Spin(12);
+    }
+    Spin(120);  // the last catch-up
+    direct.chart->Chtshow().replot(QCustomPlot::rpImmediateRefresh);
+    const QImage shown = streamed.chart->Chtshow().grab().toImage();
+    EXPECT_EQ(shown, direct.chart->Chtshow().grab().toImage());
+    EXPECT_GT(area.PartialFills(), 0) << "the stream never added to the picture";
+    // A full replot after the stream shows the same again.
+    streamed.chart->Chtshow().replot(QCustomPlot::rpImmediateRefresh);
+    EXPECT_EQ(streamed.chart->Chtshow().grab().toImage(), shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Readings, AreaFillStream,
+    ::testing::Values(
+        FillStreamCase{"JumpingBetweenTheAxisEnds", 80, [](int i) { return i % 2 ? 4000.0 : -3990.0; }},
+        FillStreamCase{"NearTheTop", 70, [](int) { return 3999.0; }},
+        FillStreamCase{"HoveringAboutZero", 90, [](int i) { return (i % 7 - 3) * 1.5; }},
+        FillStreamCase{"PastAPageTurn", 150, [](int i) { return ((i * 37) % 200 - 100) * 39.0; }},
+        FillStreamCase{"BeyondTheAxis", 60, [](int i) { return i % 3 ? 9000.0 : -9000.0; }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Changing what the fill is drawn against draws it whole again: the
+// picture never outlives the view it was made for.
+TEST(AreaFill, ViewChangesDrawTheWholeFill) {
+    ChartRig streamed;
+    ChartRig direct;
+    dynamic_cast<CachedAreaGraph&>(direct.chart->Series2()).SetCaching(false);
+    streamed.window.show();
+    direct.window.show();
+    Spin(50);
+    for (int i = 0; i < 60; ++i) {
+        streamed.chart->AddValue(i * 50.0);
+        direct.chart->AddValue(i * 50.0);
+    }
+    const std::vector<std::pair<const char*, std::function<void(TrendChart&)>>> changes = {
+        {"full scale", [](TrendChart& c) { c.SetFullScale(3400); }},
+        {"next page", [](TrendChart& c) { c.BtNextClick(); }},
+        {"first page", [](TrendChart& c) { c.BtFirstClick(); }},
+        {"line and back", [](TrendChart& c) { c.ShowSeries(1), c.ShowSeries(0); }},
+        {"enlarge", [](TrendChart& c) { c.TbFdClick(QSize(760, 600)); }},
+        {"restore", [](TrendChart& c) { c.TbFdClick(QSize(760, 600)); }},
+        {"new graph", [](TrendChart& c) { c.BtNewClick(), c.AddValue(-2000); }},
+    };
+    for (const auto& [name, change] : changes) {
+        change(*streamed.chart);
+        change(*direct.chart);
+        Spin(40);
+        direct.chart->Chtshow().replot(QCustomPlot::rpImmediateRefresh);
+        EXPECT_EQ(streamed.chart->Chtshow().grab().toImage(), direct.chart->Chtshow().grab().toImage())
+            << name;
+    }
+}
 
 }  // namespace
 }  // namespace corvel::test

@@ -8,9 +8,9 @@
 #include "decode/LcdPanel.h"
 #include "shell/LimitPanel.h"
 #include "shell/TFCOMM.h"
+#include "support/CountingBeeper.h"
 #include "support/FrameBuilder.h"
 #include "support/ScriptedPrompts.h"
-#include "support/CountingBeeper.h"
 
 using namespace corvel;
 using test::FrameBuilder;
@@ -35,7 +35,8 @@ struct Window {
         frame.push_back(0x0D);
         frame.push_back(0x0A);
         for (std::size_t i = 0; i < frame.size(); i += 8) {
-            std::vector<std::uint8_t> r{static_cast<std::uint8_t>(std::min<std::size_t>(8, frame.size() - i))};
+            std::vector<std::uint8_t> r{
+                static_cast<std::uint8_t>(std::min<std::size_t>(8, frame.size() - i))};
             r.insert(r.end(), frame.begin() + i, frame.begin() + i + r[0]);
             w.HidDataToFrame(nullptr, 0, r.data(), static_cast<std::uint16_t>(r.size()));
         }
@@ -71,8 +72,8 @@ TEST(WindowMirror, ShowsWhatTheDecoderSays) {
     LcdPanel* p = win.w.lcdPanel();
     const char* expected[8] = {"0", "1", "2", "3", "0", "4", "5", "6"};
     for (int i = 0; i < 8; ++i) EXPECT_EQ(p->DigitLabel(static_cast<Digit>(i))->text(), expected[i]) << i;
-    EXPECT_TRUE(p->PointShape(Point::LcdP2)->isVisible());
-    EXPECT_FALSE(p->PointShape(Point::LcdP1)->isVisible());
+    EXPECT_TRUE(p->PointShape(Point::LcdP2)->Shown());
+    EXPECT_FALSE(p->PointShape(Point::LcdP1)->Shown());
     LimitPanel* lp = win.w.limitPanel();
     EXPECT_EQ(lp->T1VALUE()->text(), "01.23");
     EXPECT_EQ(lp->judgeLabel()->text(), "Pass");

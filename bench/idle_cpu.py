@@ -1,0 +1,170 @@
+#!/usr/bin/env python3
+"""What the whole program costs while a meter streams to it.
+
+Runs `corvel` under its own Xvfb, reading Oak frames at 2400 baud (17 frames
+a second) from `corvel-meter-sim --frames` on a pseudo-terminal, and reports
+the program's CPU (utime + stime from /proc) as a share of one core over
+several windows after a warm-up. Three streams:
+
+  steady    one frame over and over: 12.34, a small area on the chart
+  changing  12.34 and an over-load display in turn: the decimal point moves
+            and Pass/Fail flips on every frame
+  top       one frame over and over: 3999, near the top of the value axis,
+            so the filled area covers half the plot
+
+    bench/idle_cpu.py [--build build/dev] [--cases steady,changing,top]
+                      [--rounds 3] [--seconds 60] [--warmup 15]
+                      [--perf DIR [--perf-seconds 30]] [--screenshots DIR]
+
+--perf records one extra window per case with `perf record --call-graph
+dwarf` (after the measured rounds, so it does not disturb them).
+"""
+
+import argparse
+import os
+import select
+import subprocess
+import sys
+import tempfile
+import time
+
+PATTERNS = {
+    "0": "1111011", "1": "0110000", "2": "1100111", "3": "1110101", "4": "0111100",
+    "5": "1011101", "6": "1011111", "7": "1110000", "8": "1111111", "9": "1111101",
+    "@": "0001011", " ": "0000000",
+}
+
+
+def oak_frame(main, second, point_bits=()):
+    """14 bytes of an Oak frame: `main` and `second` are four characters from
+    left to right; `point_bits` are frame bits to set (28: the point between
+    the main row's second and third digit)."""
+    bits = [False] * 129
+    offsets = (1, 2, 3, 5, 6, 7, 8)  # a b c f g e d within a digit's byte
+
+    def digit(k, ch):
+        for i, on in enumerate(PATTERNS[ch]):
+            bits[8 * k + offsets[i]] = on == "1"
+
+    for i in range(4):
+        digit(4 - i, main[i])
+        digit(8 - i, second[i])
+    for b in point_bits:
+        bits[b] = True
+    out = bytearray()
+    for pos in range(1, 15):
+        nib = 0
+        for i in range(4):
+            nib = (nib << 1) | (1 if bits[4 * (pos - 1) + 1 + i] else 0)
+        out.append(pos << 4 | nib)
+    return bytes(out)
+
+
+# The second row reads 17 (digit 6 leaves positions 15 on blank, so no
+# annunciator is lit).
+STREAMS = {
+    "steady": oak_frame("1234", "  17", (28,)),
+    "changing": oak_frame("1234", "  17", (28,)) + oak_frame(" 0@ ", "  17"),
+    "top": oak_frame("3999", "  17"),
+}
+
+
+def cpu_ticks(pid):
+    with open(f"/proc/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])  # utime, stime (fields 14, 15)
+
+
+def start_xvfb():
+    r, w = os.pipe()
+    proc = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+        pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(w)
+    number = b""
+    while not number.endswith(b"\n"):
+        ready, _, _ = select.select([r], [], [], 10)
+        if not ready:
+            raise RuntimeError("Xvfb did not start")
+        chunk = os.read(r, 64)
+        if not chunk:
+            raise RuntimeError("Xvfb did not name its display")
+        number += chunk
+    os.close(r)
+    return proc, ":" + number.decode().strip()
+
+
+def run_case(name, args, tmp):
+    frames = os.path.join(tmp, name + ".bin")
+    with open(frames, "wb") as f:
+        f.write(STREAMS[name])
+    bindir = os.path.join(args.build, "bin")
+    sim = subprocess.Popen([os.path.join(bindir, "corvel-meter-sim"), "--frames", frames],
+                           stdout=subprocess.PIPE, text=True)
+    pty = sim.stdout.readline().strip()
+    xvfb, display = start_xvfb()
+    env = dict(os.environ, DISPLAY=display)
+    env.pop("QT_QPA_PLATFORM", None)
+    cmd = [os.path.join(bindir, "corvel"), "--port", "COM1=" + pty, "--connect"]
+    shot = None
+    if args.screenshots:
+        os.makedirs(args.screenshots, exist_ok=True)
+        shot = os.path.join(args.screenshots, name + ".png")
+        total = args.warmup + args.rounds * args.seconds + (args.perf_seconds if args.perf else 0) + 5
+        cmd += ["--screenshot", shot, "--screenshot-after", str(int(total * 1000))]
+    app = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL)
+    hz = os.sysconf("SC_CLK_TCK")
+    shares, xshares = [], []
+    try:
+        time.sleep(args.warmup)
+        for _ in range(args.rounds):
+            t0, c0, x0 = time.monotonic(), cpu_ticks(app.pid), cpu_ticks(xvfb.pid)
+            time.sleep(args.seconds)
+            t1, c1, x1 = time.monotonic(), cpu_ticks(app.pid), cpu_ticks(xvfb.pid)
+            shares.append(100.0 * (c1 - c0) / hz / (t1 - t0))
+            xshares.append(100.0 * (x1 - x0) / hz / (t1 - t0))
+        if args.perf:
+            os.makedirs(args.perf, exist_ok=True)
+            subprocess.run(["perf", "record", "-q", "--call-graph", "dwarf,32768", "-F", "499", "-p", str(app.pid),
+                            "-o", os.path.join(args.perf, name + ".data"), "--", "sleep", str(args.perf_seconds)],
+                           check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if shot:
+            app.wait(timeout=args.seconds + 30)
+    finally:
+        for p in (app, sim, xvfb):
+            if p.poll() is None:
+                p.terminate()
+                try:
+                    p.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    p.kill()
+    return shares, xshares
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--build", default="build/dev")
+    ap.add_argument("--cases", default="steady,changing,top")
+    ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--seconds", type=float, default=60)
+    ap.add_argument("--warmup", type=float, default=15)
+    ap.add_argument("--perf", default="")
+    ap.add_argument("--perf-seconds", type=float, default=30)
+    ap.add_argument("--screenshots", default="")
+    args = ap.parse_args()
+    with tempfile.TemporaryDirectory() as tmp:
+        results = {}
+        for name in args.cases.split(","):
+            shares, xshares = run_case(name, args, tmp)
+            results[name] = shares
+            print(f"{name:9s} corvel % of a core: " + " ".join(f"{s:5.2f}" for s in shares) +
+                  f"   mean {sum(shares) / len(shares):5.2f}   (Xvfb mean {sum(xshares) / len(xshares):5.2f})",
+                  flush=True)
+        if "steady" in results and "changing" in results:
+            ratio = (sum(results["changing"]) / len(results["changing"])) / \
+                (sum(results["steady"]) / len(results["steady"]))
+            print(f"changing / steady: {ratio:.2f}")
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,111 @@
+#include "chart/CachedAreaGraph.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace corvel {
+
+namespace {
+// Pixels left of the last kept point that are drawn again with the new
+// points: the closing edge of the old fill sat on that point, and its
+// smoothed edge reaches into the pixel beside it.
+constexpr int kSeamMargin = 2;
+}  // namespace
+
+bool CachedAreaGraph::CanCache(const QCPPainter* painter) const {
+    const QPaintDevice* device = painter->device();
+    // Exports draw with no caching, and a picture of another scale would
+    // not copy pixel for pixel.
+    if (!device || painter->modes() != QCPPainter::pmDefault) return false;
+    if (keyAxis()->orientation() != Qt::Horizontal) return false;
+    if (device->devType() != QInternal::Pixmap && device->devType() != QInternal::Image) return false;
+    return device->devicePixelRatio() == 1.0 &&
+           painter->compositionMode() == QPainter::CompositionMode_SourceOver;
+}
+
+qsizetype CachedAreaGraph::FirstPointFor(const QVector<QPointF>& lines, qsizetype last, int left) {
+    // The fill is the area between the line and the base, so its pixels
+    // right of a point depend only on the line from that point on: what
+    // lies left of it adds up to the same cover on every pixel row. Start
+    // a point clear of the area, so the edge the shortened fill closes
+    // with stays outside it too.
+    for (qsizetype i = last; i > 0; --i) {
+        if (lines[i - 1].x() > lines[i].x()) return 0;  // not a line from left to right
+        if (lines[i].x() <= left - kSeamMargin) return i;
+    }
+    return 0;
+}
+
+bool CachedAreaGraph::Render(const View& view, const QVector<QPointF>& lines, qsizetype first,
+                             const QRect& area) const {
+    QCPPainter p(&picture_);
+    p.setModes(QCPPainter::pmDefault);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(area, Qt::transparent);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    // The same steps the layer takes before it asks a series to draw.
+    p.setClipRect(area);
+    applyDefaultAntialiasingHint(&p);
+    // A painter in another state would draw other pixels.
+    if (p.transform() != view.transform || p.testRenderHint(QPainter::Antialiasing) != view.antialiased)
+        return false;
+    p.setBrush(view.brush);
+    p.setPen(Qt::NoPen);
+    QVector<QPointF> part(lines.cbegin() + first, lines.cend());
+    QCPGraph::drawFill(&p, &part);
+    return true;
+}
+
+void CachedAreaGraph::drawFill(QCPPainter* painter, QVector<QPointF>* lines) const {
+    if (!caching_ || !lines || !CanCache(painter) || painter->brush().style() == Qt::NoBrush) {
+        QCPGraph::drawFill(painter, lines);
+        return;
+    }
+    View view;
+    view.device = painter->device();
+    view.size = QSize(view.device->width(), view.device->height());
+    view.clip = clipRect().translated(0, -1) & QRect(QPoint(0, 0), view.size);
+    view.keyRange = keyAxis()->range();
+    view.valueRange = valueAxis()->range();
+    view.axisRect = keyAxis()->axisRect()->rect();
+    view.brush = painter->brush();
+    view.transform = painter->transform();
+    view.antialiased = painter->testRenderHint(QPainter::Antialiasing);
+    view.fillAntialiased = antialiasedFill();
+    view.plotAntialiased = mParentPlot->antialiasedElements();
+    view.plotNotAntialiased = mParentPlot->notAntialiasedElements();
+    if (view.clip.isEmpty()) return;
+
+    const bool sameView = valid_ && drawnView_ == view && picture_.size() == view.size;
+    const qsizetype kept = drawnLines_.size();
+    const bool continues = sameView && kept > 0 && lines->size() >= kept &&
+                           std::equal(drawnLines_.cbegin(), drawnLines_.cend(), lines->cbegin());
+    bool drawn = true;
+    if (continues && lines->size() == kept) {
+        // Nothing new: the picture stands.
+    } else if (continues) {
+        const int left = static_cast<int>(std::floor(drawnLines_.back().x())) - kSeamMargin;
+        const QRect area = view.clip & QRect(QPoint(left, view.clip.top()), view.clip.bottomRight());
+        if (!area.isEmpty()) drawn = Render(view, *lines, FirstPointFor(*lines, kept - 1, left), area);
+        ++partialFills_;
+    } else {
+        if (picture_.size() != view.size) picture_ = QImage(view.size, QImage::Format_ARGB32_Premultiplied);
+        picture_.fill(Qt::transparent);
+        drawn = Render(view, *lines, 0, view.clip);
+        ++fullFills_;
+    }
+    if (!drawn) {
+        valid_ = false;
+        QCPGraph::drawFill(painter, lines);
+        return;
+    }
+    drawnLines_ = *lines;
+    drawnView_ = view;
+    valid_ = true;
+    painter->save();
+    painter->resetTransform();
+    painter->drawImage(view.clip.topLeft(), picture_, view.clip);
+    painter->restore();
+}
+
+}  // namespace corvel

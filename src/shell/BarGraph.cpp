@@ -1,0 +1,49 @@
+#include "shell/BarGraph.h"
+
+#include <QPainter>
+#include <QStyle>
+
+namespace corvel {
+
+void BarGraph::paintEvent(QPaintEvent* event) {
+    QStyleOptionProgressBar opt;
+    initStyleOption(&opt);
+    const QWidget* parent = parentWidget();
+    const bool plainUnder = parent && parent->autoFillBackground() &&
+                            parent->palette().brush(parent->backgroundRole()).style() == Qt::SolidPattern;
+    if (!plainUnder || opt.textVisible || devicePixelRatio() != 1.0) {
+        QProgressBar::paintEvent(event);
+        return;
+    }
+    Look look;
+    look.size = size();
+    look.minimum = opt.minimum;
+    look.maximum = opt.maximum;
+    look.state = opt.state;
+    look.palette = opt.palette.cacheKey();
+    look.group = opt.palette.currentColorGroup();
+    look.under = parent->palette().color(parent->backgroundRole());
+    if (!(look == look_)) {
+        pictures_.clear();
+        look_ = look;
+    }
+    auto found = pictures_.find(opt.progress);
+    if (found == pictures_.end()) {
+        QPixmap picture(size());
+        picture.fill(look.under);
+        {
+            // The state a painter on the widget itself starts in.
+            QPainter p(&picture);
+            p.setPen(palette().color(foregroundRole()));
+            p.setBrush(palette().brush(backgroundRole()));
+            p.setFont(font());
+            p.setLayoutDirection(layoutDirection());
+            style()->drawControl(QStyle::CE_ProgressBar, &opt, &p, this);
+        }
+        ++drawn_;
+        found = pictures_.emplace(opt.progress, std::move(picture)).first;
+    }
+    QPainter(this).drawPixmap(0, 0, found->second);
+}
+
+}  // namespace corvel
