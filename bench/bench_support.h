@@ -9,8 +9,32 @@
 #include <vector>
 
 #include "Assets.h"
+#include "record/ReadingLogChart.h"
+#include "record/UserPrompts.h"
 
 namespace corvel::bench {
+
+// Nothing asked in a benchmark is ever shown; every question is answered
+// Yes.
+class SilentPrompts final : public UserPrompts {
+public:
+    void Message(Kind, const std::string&) override {}
+    Answer Ask(Kind, const std::string&) override { return Answer::Yes; }
+    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override {
+        return {};
+    }
+    std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
+};
+
+// The log without a chart behind it.
+class NoChart final : public ReadingLogChart {
+public:
+    void AddValue(double) override {}
+    int Page() const override { return 1; }
+    void SetPageCaption(int) override {}
+    void ClearView() override {}
+    void BtNewClick() override {}
+};
 
 // Resident memory of this process, in bytes.
 inline long long ResidentBytes() {

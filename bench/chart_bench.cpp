@@ -12,16 +12,6 @@
 namespace corvel::bench {
 namespace {
 
-class SilentPrompts final : public UserPrompts {
-public:
-    void Message(Kind, const std::string&) override {}
-    Answer Ask(Kind, const std::string&) override { return Answer::No; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
-    std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
-};
-
 // A shown chart holding `points` logged values (after its placeholder).
 struct ChartRig {
     SilentPrompts prompts;

@@ -20,26 +20,6 @@
 namespace corvel::bench {
 namespace {
 
-// Says Yes to every question, shows nothing.
-class YesPrompts final : public UserPrompts {
-public:
-    void Message(Kind, const std::string&) override {}
-    Answer Ask(Kind, const std::string&) override { return Answer::Yes; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
-    std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
-};
-
-class NoChart final : public ReadingLogChart {
-public:
-    void AddValue(double) override {}
-    int Page() const override { return 1; }
-    void SetPageCaption(int) override {}
-    void ClearView() override {}
-    void BtNewClick() override {}
-};
-
 const char* UnitOf(long long i) {
     return i % 3 ? "m|s" : "km|h";
 }
@@ -51,7 +31,7 @@ void BM_LogWithJournal(benchmark::State& state) {
     QTemporaryDir dir;
     Reading reading;
     LcdMirror mirror;
-    YesPrompts prompts;
+    SilentPrompts prompts;
     SystemClock clock;
     NoChart chart;
     ReadingLog log(reading, mirror, chart, prompts, clock);
@@ -123,7 +103,7 @@ void BM_RestoreJournal(benchmark::State& state) {
     const auto bytes = QFileInfo(dir.filePath(QStringLiteral("run-1-1.journal"))).size();
     for (auto _ : state) {
         state.PauseTiming();
-        YesPrompts prompts;
+        SilentPrompts prompts;
         Reading reading;
         LcdMirror mirror;
         SystemClock clock;

@@ -14,26 +14,6 @@
 namespace corvel::bench {
 namespace {
 
-// Nothing asked in a benchmark is ever answered.
-class SilentPrompts final : public UserPrompts {
-public:
-    void Message(Kind, const std::string&) override {}
-    Answer Ask(Kind, const std::string&) override { return Answer::Yes; }
-    std::string SaveFileName(const std::string&, const std::string&, const std::string&) override {
-        return {};
-    }
-    std::string OpenFileName(const std::string&, const std::string&) override { return {}; }
-};
-
-class NoChart final : public ReadingLogChart {
-public:
-    void AddValue(double) override {}
-    int Page() const override { return 1; }
-    void SetPageCaption(int) override {}
-    void ClearView() override {}
-    void BtNewClick() override {}
-};
-
 // The chart the log feeds: none, the window's (drawn through the streaming
 // throttle, three times a second as the window sets it), or the headless
 // one the command-line tools use.

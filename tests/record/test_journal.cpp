@@ -58,25 +58,9 @@ struct LoggingRun {
     }
     void Read(const std::string& value, const std::string& unit, const std::string& value2 = "",
               const std::string& unit2 = "", double measured = 0) {
-        reading.ValueText = value;
-        reading.UnitText = unit;
-        reading.Value2Text = value2;
-        reading.Unit2Text = unit2;
-        reading.MeasuredValue = measured;
-        log.INDataToTable();
+        test::ReadInto(reading, log, value, unit, value2, unit2, measured);
     }
-    std::vector<std::string> Rows() const {
-        std::vector<std::string> rows;
-        for (int r = 0; r < log.RowCount(); ++r) {
-            std::string line;
-            for (int f = 0; f < ReadingLog::kFieldCount; ++f) {
-                if (f) line += '|';
-                log.AppendText(r, f, line);
-            }
-            rows.push_back(line);
-        }
-        return rows;
-    }
+    std::vector<std::string> Rows() const { return test::RowsOf(log); }
     // The run dies: what was handed to the system stays in the file.
     void Die() {
         journal->WriteNow();

@@ -24,6 +24,31 @@ public:
     void BtNewClick() override { calls.push_back("new"); }
 };
 
+// A decoded reading handed to the log, as a decoder does.
+inline void ReadInto(Reading& reading, ReadingLog& log, const std::string& value, const std::string& unit,
+                     const std::string& value2, const std::string& unit2, double measured) {
+    reading.ValueText = value;
+    reading.UnitText = unit;
+    reading.Value2Text = value2;
+    reading.Unit2Text = unit2;
+    reading.MeasuredValue = measured;
+    log.INDataToTable();
+}
+
+// Each row as "No time Value Unit Value2 Unit2", fields joined by '|'.
+inline std::vector<std::string> RowsOf(const ReadingLog& log) {
+    std::vector<std::string> rows;
+    for (int r = 0; r < log.RowCount(); ++r) {
+        std::string line;
+        for (int f = 0; f < ReadingLog::kFieldCount; ++f) {
+            if (f) line += '|';
+            log.AppendText(r, f, line);
+        }
+        rows.push_back(line);
+    }
+    return rows;
+}
+
 // A log with everything it talks to scripted.
 struct LogRig {
     Reading reading;
@@ -35,26 +60,9 @@ struct LogRig {
 
     void Read(const std::string& value, const std::string& unit, const std::string& value2 = "",
               const std::string& unit2 = "", double measured = 0) {
-        reading.ValueText = value;
-        reading.UnitText = unit;
-        reading.Value2Text = value2;
-        reading.Unit2Text = unit2;
-        reading.MeasuredValue = measured;
-        log.INDataToTable();
+        ReadInto(reading, log, value, unit, value2, unit2, measured);
     }
-    // Each row as "No time Value Unit Value2 Unit2", fields joined by '|'.
-    std::vector<std::string> Rows() const {
-        std::vector<std::string> rows;
-        for (int r = 0; r < log.RowCount(); ++r) {
-            std::string line;
-            for (int f = 0; f < ReadingLog::kFieldCount; ++f) {
-                if (f) line += '|';
-                log.AppendText(r, f, line);
-            }
-            rows.push_back(line);
-        }
-        return rows;
-    }
+    std::vector<std::string> Rows() const { return RowsOf(log); }
 };
 
 }  // namespace corvel::test
