@@ -12,7 +12,10 @@ LogJournal::LogJournal(ReadingLog& log, UserPrompts& prompts, std::string folder
     writeTimer_.setSingleShot(true);
     syncTimer_.setSingleShot(true);
     retryTimer_.setSingleShot(true);
-    connect(&writeTimer_, &QTimer::timeout, this, [this] { Write(); });
+    connect(&writeTimer_, &QTimer::timeout, this, [this] {
+        writeSoon_ = false;
+        Write();
+    });
     connect(&syncTimer_, &QTimer::timeout, this, [this] { Sync(); });
     connect(&retryTimer_, &QTimer::timeout, this, [this] { Write(); });
     SetTiming(timing_);
@@ -136,6 +139,7 @@ void LogJournal::Finish() {
     if (finished_) return;
     finished_ = true;
     writeTimer_.stop();
+    writeSoon_ = false;
     syncTimer_.stop();
     retryTimer_.stop();
     if (started_) log_.RemoveObserver(this);
@@ -148,22 +152,29 @@ void LogJournal::Finish() {
 
 // ---- what the log tells
 
-journal::Row LogJournal::RowAt(int row) {
+const journal::Row& LogJournal::RowAt(int row) {
+    // One row object, filled field by field: clearing a fresh one for every
+    // logged reading cost more than the rest of this function.
     const ReadingLogStore& rows = log_.Rows();
-    journal::Row r;
+    journal::Row& r = next_;
     r.no = rows.RecordNo(row);
     if (const auto second = rows.SecondOfDay(row)) {
         r.secondOfDay = *second;
+        r.timeText = {};
     } else {
         timeText_.clear();
         rows.AppendText(row, ReadingLogStore::Time, timeText_);
         r.secondOfDay = -1;
         r.timeText = timeText_;
     }
-    r.value = rows.TextView(row, ReadingLogStore::Value);
-    r.unit = rows.TextView(row, ReadingLogStore::Unit);
-    r.value2 = rows.TextView(row, ReadingLogStore::Value2);
-    r.unit2 = rows.TextView(row, ReadingLogStore::Unit2);
+    // Rows are written one after the other: which texts repeat the row
+    // written before is known from the store without reading them.
+    r.repeated = encodedRow_ >= 0 && encodedRow_ == row - 1 ? rows.SameTexts(row, row - 1) : 0;
+    encodedRow_ = row;
+    if (!(r.repeated & 1)) r.value = rows.TextView(row, ReadingLogStore::Value);
+    if (!(r.repeated & 2)) r.unit = rows.TextView(row, ReadingLogStore::Unit);
+    if (!(r.repeated & 4)) r.value2 = rows.TextView(row, ReadingLogStore::Value2);
+    if (!(r.repeated & 8)) r.unit2 = rows.TextView(row, ReadingLogStore::Unit2);
     return r;
 }
 
@@ -175,7 +186,7 @@ void LogJournal::JournalLoadedRows(int end) {
 }
 
 void LogJournal::RowLogged(int row, double measuredValue) {
-    JournalLoadedRows(row);
+    if (journaledRows_ < row) JournalLoadedRows(row);
     encoder_.Logged(RowAt(row), measuredValue, pending_);
     journaledRows_ = row + 1;
     Changed();
@@ -189,12 +200,14 @@ void LogJournal::RowsAppended() {
 
 void LogJournal::Emptied() {
     encoder_.Emptied(pending_);
+    encodedRow_ = -1;
     journaledRows_ = 0;
     Changed();
 }
 
 void LogJournal::NewLogStarted() {
     encoder_.NewLog(pending_);
+    encodedRow_ = -1;
     Changed();
 }
 
@@ -212,7 +225,10 @@ void LogJournal::Changed() {
     // A batch stays within what a reader takes; a row is far smaller than
     // the margin.
     if (pending_.size() >= journal::kMaxBatchPayload - 512) SealBatch();
-    if (!failed_ && !writeTimer_.isActive()) writeTimer_.start();
+    if (!failed_ && !writeSoon_) {
+        writeSoon_ = true;
+        writeTimer_.start();
+    }
 }
 
 void LogJournal::SealBatch() {
@@ -235,6 +251,7 @@ void LogJournal::SealBatch() {
 
 void LogJournal::WriteNow() {
     writeTimer_.stop();
+    writeSoon_ = false;
     Write();
 }
 

@@ -68,7 +68,8 @@ private:
     void NewLogStarted() override;
     void ControlsChanged() override;
 
-    journal::Row RowAt(int row);
+    // The row as the encoder takes it next; valid until the next call.
+    const journal::Row& RowAt(int row);
     void JournalLoadedRows(int end);
     void Changed();
     void SealBatch();
@@ -90,10 +91,17 @@ private:
     std::string pending_;  // entries of the batch being gathered
     std::string unsent_;   // whole batches not yet in the file
     int journaledRows_ = 0;
+    // The store row whose texts the encoder holds as the row before; -1
+    // when that is not a row of the store as it is now.
+    int encodedRow_ = -1;
+    journal::Row next_;
     int journaledLimit_ = -1;
     bool started_ = false;
     bool finished_ = false;
     bool failed_ = false;
+    // The write timer runs; kept here, as asking the timer costs a call for
+    // every logged row.
+    bool writeSoon_ = false;
     bool warned_ = false;
     std::string timeText_;
     std::string lastError_;
