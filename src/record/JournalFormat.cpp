@@ -121,9 +121,9 @@ void Encoder::PutRow(int kind, const Row& row, const double* value, std::string&
         }
         static_assert(kMaxTextBytes < 0x80, "a text's length is one byte");
         *p++ = static_cast<char>(text.size());
-        before.assign(text);
-        std::memcpy(p, before.data(), text.size());
+        if (!text.empty()) std::memcpy(p, text.data(), text.size());
         p += text.size();
+        before.assign(text);
     }
     if (value) {
         // Little-endian on disk, as every number of the journal.
