@@ -20,6 +20,7 @@ LogJournal::LogJournal(ReadingLog& log, UserPrompts& prompts, std::string folder
     connect(&retryTimer_, &QTimer::timeout, this, [this] { Write(); });
     SetTiming(timing_);
     pending_.reserve(journal::kMaxBatchPayload);
+    waiting_.reserve(kMaxWaiting);
 }
 
 LogJournal::~LogJournal() {
@@ -146,6 +147,7 @@ void LogJournal::Finish() {
     started_ = false;
     pending_.clear();
     unsent_.clear();
+    waiting_.clear();
     if (file_) file_->Remove();
     file_.reset();
 }
@@ -178,24 +180,34 @@ const journal::Row& LogJournal::RowAt(int row) {
     return r;
 }
 
-void LogJournal::JournalLoadedRows(int end) {
-    for (; journaledRows_ < end; ++journaledRows_) {
-        encoder_.Loaded(RowAt(journaledRows_), pending_);
+void LogJournal::Encode() {
+    // Store rows not yet in the journal are the logged rows waiting, in
+    // order, and rows a file load appended.
+    std::size_t next = 0;
+    for (const int end = log_.RowCount(); journaledRows_ < end; ++journaledRows_) {
+        if (next < waiting_.size() && waiting_[next].row == journaledRows_)
+            encoder_.Logged(RowAt(journaledRows_), waiting_[next++].value, pending_);
+        else
+            encoder_.Loaded(RowAt(journaledRows_), pending_);
+        // A batch stays within what a reader takes; a row is far smaller
+        // than the margin.
         if (pending_.size() >= journal::kMaxBatchPayload - 512) SealBatch();
     }
+    waiting_.clear();
 }
 
 void LogJournal::RowLogged(int row, double measuredValue) {
-    if (journaledRows_ < row) JournalLoadedRows(row);
-    encoder_.Logged(RowAt(row), measuredValue, pending_);
-    journaledRows_ = row + 1;
+    waiting_.push_back({row, measuredValue});
+    if (waiting_.size() >= kMaxWaiting) Encode();
     Changed();
 }
 
 void LogJournal::RowsAppended() {
-    if (journaledRows_ >= log_.RowCount()) return;
-    JournalLoadedRows(log_.RowCount());
-    Changed();
+    if (journaledRows_ < log_.RowCount()) Changed();
+}
+
+void LogJournal::AboutToBeEmptied() {
+    Encode();
 }
 
 void LogJournal::Emptied() {
@@ -206,6 +218,7 @@ void LogJournal::Emptied() {
 }
 
 void LogJournal::NewLogStarted() {
+    Encode();
     encoder_.NewLog(pending_);
     encodedRow_ = -1;
     Changed();
@@ -215,6 +228,7 @@ void LogJournal::ControlsChanged() {
     const int entry = static_cast<int>(log_.CheckedLimitEntry());
     if (entry == journaledLimit_) return;
     journaledLimit_ = entry;
+    Encode();
     encoder_.LimitChosen(entry, pending_);
     Changed();
 }
@@ -222,9 +236,6 @@ void LogJournal::ControlsChanged() {
 // ---- writing
 
 void LogJournal::Changed() {
-    // A batch stays within what a reader takes; a row is far smaller than
-    // the margin.
-    if (pending_.size() >= journal::kMaxBatchPayload - 512) SealBatch();
     if (!failed_ && !writeSoon_) {
         writeSoon_ = true;
         writeTimer_.start();
@@ -257,6 +268,7 @@ void LogJournal::WriteNow() {
 
 void LogJournal::Write() {
     if (finished_) return;
+    Encode();
     SealBatch();
     if (unsent_.empty() && !failed_) return;
     std::string why;

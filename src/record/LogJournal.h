@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "record/JournalFile.h"
 #include "record/JournalFormat.h"
@@ -64,13 +65,15 @@ private:
     // ---- ReadingLog::Observer
     void RowLogged(int row, double measuredValue) override;
     void RowsAppended() override;
+    void AboutToBeEmptied() override;
     void Emptied() override;
     void NewLogStarted() override;
     void ControlsChanged() override;
 
     // The row as the encoder takes it next; valid until the next call.
     const journal::Row& RowAt(int row);
-    void JournalLoadedRows(int end);
+    // Puts every store row not yet journaled into the batch being gathered.
+    void Encode();
     void Changed();
     void SealBatch();
     void Write();
@@ -88,6 +91,17 @@ private:
     Timing timing_;
     std::unique_ptr<JournalFile> file_;
     journal::Encoder encoder_;
+    // Logged rows wait as their place in the store and their chart value
+    // until the journal writes, or until there are kMaxWaiting of them:
+    // encoding rows many at a time, after the log is done with them, costs
+    // a fraction of encoding each as it is logged. Whatever would take a
+    // row away from the store encodes the waiting rows first.
+    struct Waiting {
+        int row;
+        double value;
+    };
+    static constexpr std::size_t kMaxWaiting = 4096;
+    std::vector<Waiting> waiting_;
     std::string pending_;  // entries of the batch being gathered
     std::string unsent_;   // whole batches not yet in the file
     int journaledRows_ = 0;

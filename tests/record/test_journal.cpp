@@ -141,6 +141,17 @@ const ReplayCase kReplayCases[] = {
              }
          }
      }},
+    {"more rows than wait to be written at once, with a load and a limit among them",
+     [](LoggingRun& r) {
+         for (int i = 0; i < 5000; ++i) r.Read(std::to_string(i % 100), i % 3 ? "m|s" : "CFM", "", "", i);
+         {
+             ReadingLog::AppendBatch batch(r.log);
+             for (int i = 0; i < 10; ++i) r.log.AppendRow(i + 1, "10:00:01", "4.5", "CFM", "NULL", "NULL");
+         }
+         r.Read("1", "m|s", "", "", 1);
+         r.log.N10001Click();
+         for (int i = 0; i < 4200; ++i) r.Read(std::to_string(i % 7), "m|s", "25.1", "C", i);
+     }},
     {"record new starts the numbers, the count and the chart again",
      [](LoggingRun& r) {
          r.Read("1", "m|s", "", "", 1);
