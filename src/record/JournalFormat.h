@@ -67,7 +67,7 @@ public:
 
 private:
     std::uint8_t size_ = 0;
-    char bytes_[kMaxTextBytes];
+    char bytes_[kMaxTextBytes] = {};
 };
 
 // What the row before was: both ends keep it so that a row is written as
