@@ -7,6 +7,7 @@ corvel_packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  zlib1g-dev
   fonts-dejavu-core fontconfig
   xvfb xauth
   # printed report: "Arial" is Liberation Sans through fontconfig; the

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -43,6 +45,29 @@ struct Row {
     std::int32_t secondOfDay = 0;
     std::string_view timeText;
     std::string_view value, unit, value2, unit2;
+    // For a writer that knows without comparing which texts repeat the row
+    // it wrote before: bit 0 value, 1 unit, 2 value2, 3 unit2. Such a text's
+    // view may be left empty.
+    unsigned repeated = 0;
+};
+
+// A text of the row before, kept in place: texts are short, and one or two
+// of them change on most rows.
+class StateText {
+public:
+    void assign(std::string_view text) {
+        size_ = static_cast<std::uint8_t>(std::min(text.size(), kMaxTextBytes));
+        if (size_ > 0) std::memcpy(bytes_, text.data(), size_);
+    }
+    std::string_view view() const { return {bytes_, size_}; }
+    const char* data() const { return bytes_; }
+    bool Is(std::string_view text) const {
+        return text.size() == size_ && (size_ == 0 || std::memcmp(text.data(), bytes_, size_) == 0);
+    }
+
+private:
+    std::uint8_t size_ = 0;
+    char bytes_[kMaxTextBytes] = {};
 };
 
 // What the row before was: both ends keep it so that a row is written as
@@ -51,7 +76,7 @@ struct Row {
 struct CodecState {
     std::int32_t no = 0;
     std::int32_t secondOfDay = 0;
-    std::string texts[4];
+    StateText texts[4];
 };
 
 // Appends entries to a growing payload.

@@ -12,11 +12,15 @@ LogJournal::LogJournal(ReadingLog& log, UserPrompts& prompts, std::string folder
     writeTimer_.setSingleShot(true);
     syncTimer_.setSingleShot(true);
     retryTimer_.setSingleShot(true);
-    connect(&writeTimer_, &QTimer::timeout, this, [this] { Write(); });
+    connect(&writeTimer_, &QTimer::timeout, this, [this] {
+        writeSoon_ = false;
+        Write();
+    });
     connect(&syncTimer_, &QTimer::timeout, this, [this] { Sync(); });
     connect(&retryTimer_, &QTimer::timeout, this, [this] { Write(); });
     SetTiming(timing_);
     pending_.reserve(journal::kMaxBatchPayload);
+    waiting_.reserve(kMaxWaiting);
 }
 
 LogJournal::~LogJournal() {
@@ -136,65 +140,87 @@ void LogJournal::Finish() {
     if (finished_) return;
     finished_ = true;
     writeTimer_.stop();
+    writeSoon_ = false;
     syncTimer_.stop();
     retryTimer_.stop();
     if (started_) log_.RemoveObserver(this);
     started_ = false;
     pending_.clear();
     unsent_.clear();
+    waiting_.clear();
     if (file_) file_->Remove();
     file_.reset();
 }
 
 // ---- what the log tells
 
-journal::Row LogJournal::RowAt(int row) {
+const journal::Row& LogJournal::RowAt(int row) {
+    // One row object, filled field by field: clearing a fresh one for every
+    // logged reading cost more than the rest of this function.
     const ReadingLogStore& rows = log_.Rows();
-    journal::Row r;
+    journal::Row& r = next_;
     r.no = rows.RecordNo(row);
     if (const auto second = rows.SecondOfDay(row)) {
         r.secondOfDay = *second;
+        r.timeText = {};
     } else {
         timeText_.clear();
         rows.AppendText(row, ReadingLogStore::Time, timeText_);
         r.secondOfDay = -1;
         r.timeText = timeText_;
     }
-    r.value = rows.TextView(row, ReadingLogStore::Value);
-    r.unit = rows.TextView(row, ReadingLogStore::Unit);
-    r.value2 = rows.TextView(row, ReadingLogStore::Value2);
-    r.unit2 = rows.TextView(row, ReadingLogStore::Unit2);
+    // Rows are written one after the other: which texts repeat the row
+    // written before is known from the store without reading them.
+    r.repeated = encodedRow_ >= 0 && encodedRow_ == row - 1 ? rows.SameTexts(row, row - 1) : 0;
+    encodedRow_ = row;
+    if (!(r.repeated & 1)) r.value = rows.TextView(row, ReadingLogStore::Value);
+    if (!(r.repeated & 2)) r.unit = rows.TextView(row, ReadingLogStore::Unit);
+    if (!(r.repeated & 4)) r.value2 = rows.TextView(row, ReadingLogStore::Value2);
+    if (!(r.repeated & 8)) r.unit2 = rows.TextView(row, ReadingLogStore::Unit2);
     return r;
 }
 
-void LogJournal::JournalLoadedRows(int end) {
-    for (; journaledRows_ < end; ++journaledRows_) {
-        encoder_.Loaded(RowAt(journaledRows_), pending_);
+void LogJournal::Encode() {
+    // Store rows not yet in the journal are the logged rows waiting, in
+    // order, and rows a file load appended.
+    std::size_t next = 0;
+    for (const int end = log_.RowCount(); journaledRows_ < end; ++journaledRows_) {
+        if (next < waiting_.size() && waiting_[next].row == journaledRows_)
+            encoder_.Logged(RowAt(journaledRows_), waiting_[next++].value, pending_);
+        else
+            encoder_.Loaded(RowAt(journaledRows_), pending_);
+        // A batch stays within what a reader takes; a row is far smaller
+        // than the margin.
         if (pending_.size() >= journal::kMaxBatchPayload - 512) SealBatch();
     }
+    waiting_.clear();
 }
 
 void LogJournal::RowLogged(int row, double measuredValue) {
-    JournalLoadedRows(row);
-    encoder_.Logged(RowAt(row), measuredValue, pending_);
-    journaledRows_ = row + 1;
+    waiting_.push_back({row, measuredValue});
+    if (waiting_.size() >= kMaxWaiting) Encode();
     Changed();
 }
 
 void LogJournal::RowsAppended() {
-    if (journaledRows_ >= log_.RowCount()) return;
-    JournalLoadedRows(log_.RowCount());
-    Changed();
+    if (journaledRows_ < log_.RowCount()) Changed();
+}
+
+void LogJournal::AboutToBeEmptied() {
+    Encode();
 }
 
 void LogJournal::Emptied() {
     encoder_.Emptied(pending_);
+    encodedRow_ = -1;
     journaledRows_ = 0;
     Changed();
 }
 
 void LogJournal::NewLogStarted() {
+    Encode();
     encoder_.NewLog(pending_);
+    encodedRow_ = -1;
     Changed();
 }
 
@@ -202,6 +228,7 @@ void LogJournal::ControlsChanged() {
     const int entry = static_cast<int>(log_.CheckedLimitEntry());
     if (entry == journaledLimit_) return;
     journaledLimit_ = entry;
+    Encode();
     encoder_.LimitChosen(entry, pending_);
     Changed();
 }
@@ -209,10 +236,10 @@ void LogJournal::ControlsChanged() {
 // ---- writing
 
 void LogJournal::Changed() {
-    // A batch stays within what a reader takes; a row is far smaller than
-    // the margin.
-    if (pending_.size() >= journal::kMaxBatchPayload - 512) SealBatch();
-    if (!failed_ && !writeTimer_.isActive()) writeTimer_.start();
+    if (!failed_ && !writeSoon_) {
+        writeSoon_ = true;
+        writeTimer_.start();
+    }
 }
 
 void LogJournal::SealBatch() {
@@ -235,11 +262,13 @@ void LogJournal::SealBatch() {
 
 void LogJournal::WriteNow() {
     writeTimer_.stop();
+    writeSoon_ = false;
     Write();
 }
 
 void LogJournal::Write() {
     if (finished_) return;
+    Encode();
     SealBatch();
     if (unsent_.empty() && !failed_) return;
     std::string why;

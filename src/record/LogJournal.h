@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "record/JournalFile.h"
 #include "record/JournalFormat.h"
@@ -64,12 +65,15 @@ private:
     // ---- ReadingLog::Observer
     void RowLogged(int row, double measuredValue) override;
     void RowsAppended() override;
+    void AboutToBeEmptied() override;
     void Emptied() override;
     void NewLogStarted() override;
     void ControlsChanged() override;
 
-    journal::Row RowAt(int row);
-    void JournalLoadedRows(int end);
+    // The row as the encoder takes it next; valid until the next call.
+    const journal::Row& RowAt(int row);
+    // Puts every store row not yet journaled into the batch being gathered.
+    void Encode();
     void Changed();
     void SealBatch();
     void Write();
@@ -87,13 +91,31 @@ private:
     Timing timing_;
     std::unique_ptr<JournalFile> file_;
     journal::Encoder encoder_;
+    // Logged rows wait as their place in the store and their chart value
+    // until the journal writes, or until there are kMaxWaiting of them:
+    // encoding rows many at a time, after the log is done with them, costs
+    // a fraction of encoding each as it is logged. Whatever would take a
+    // row away from the store encodes the waiting rows first.
+    struct Waiting {
+        int row;
+        double value;
+    };
+    static constexpr std::size_t kMaxWaiting = 4096;
+    std::vector<Waiting> waiting_;
     std::string pending_;  // entries of the batch being gathered
     std::string unsent_;   // whole batches not yet in the file
     int journaledRows_ = 0;
+    // The store row whose texts the encoder holds as the row before; -1
+    // when that is not a row of the store as it is now.
+    int encodedRow_ = -1;
+    journal::Row next_;
     int journaledLimit_ = -1;
     bool started_ = false;
     bool finished_ = false;
     bool failed_ = false;
+    // The write timer runs; kept here, as asking the timer costs a call for
+    // every logged row.
+    bool writeSoon_ = false;
     bool warned_ = false;
     std::string timeText_;
     std::string lastError_;

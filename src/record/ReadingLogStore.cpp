@@ -49,6 +49,7 @@ ReadingLogStore::Row& ReadingLogStore::NewRow() {
 }
 
 void ReadingLogStore::PutShort(ShortText& slot, std::string_view text) {
+    std::memset(slot.bytes, 0, sizeof slot.bytes);
     if (text.size() <= sizeof slot.bytes) {
         slot.length = static_cast<std::uint8_t>(text.size());
         // An empty view may have no data pointer at all.
@@ -58,13 +59,6 @@ void ReadingLogStore::PutShort(ShortText& slot, std::string_view text) {
         const std::uint32_t id = pool_.Intern(text);
         std::memcpy(slot.bytes, &id, sizeof id);
     }
-}
-
-std::string_view ReadingLogStore::GetShort(const ShortText& slot) const {
-    if (slot.length != kPooled) return {slot.bytes, slot.length};
-    std::uint32_t id;
-    std::memcpy(&id, slot.bytes, sizeof id);
-    return pool_.Get(id);
 }
 
 void ReadingLogStore::Append(int no, int secondOfDay, std::string_view value, std::string_view unit,
@@ -144,17 +138,6 @@ void ReadingLogStore::AppendText(int row, int field, std::string& out) const {
         case Value2: out += GetShort(r.value2); break;
         case Unit2: out += pool_.Get(r.unit2); break;
         default: break;
-    }
-}
-
-std::string_view ReadingLogStore::TextView(int row, int field) const {
-    const Row& r = At(row);
-    switch (field) {
-        case Value: return GetShort(r.value);
-        case Unit: return pool_.Get(r.unit);
-        case Value2: return GetShort(r.value2);
-        case Unit2: return pool_.Get(r.unit2);
-        default: return {};
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -38,10 +39,28 @@ public:
     std::string Text(int row, int field) const;
     // A text field (Value, Unit, Value2, Unit2) without copying it; valid
     // until the store changes.
-    std::string_view TextView(int row, int field) const;
+    std::string_view TextView(int row, int field) const {
+        const Row& r = At(row);
+        switch (field) {
+            case Value: return GetShort(r.value);
+            case Unit: return pool_.Get(r.unit);
+            case Value2: return GetShort(r.value2);
+            case Unit2: return pool_.Get(r.unit2);
+            default: return {};
+        }
+    }
     // Appends to `out` instead, so a caller walking many rows reuses one
     // buffer.
     void AppendText(int row, int field, std::string& out) const;
+    // Which texts two rows share: bit 0 Value, 1 Unit, 2 Value2, 3 Unit2.
+    // Compares what the rows hold, not the texts, so it costs a few integer
+    // compares: the crash journal asks it for every logged row.
+    unsigned SameTexts(int row, int other) const {
+        const Row& a = At(row);
+        const Row& b = At(other);
+        return (Same(a.value, b.value) ? 1u : 0u) | (a.unit == b.unit ? 2u : 0u) |
+               (Same(a.value2, b.value2) ? 4u : 0u) | (a.unit2 == b.unit2 ? 8u : 0u);
+    }
 
     // Appends a row; texts longer than kTextWidth characters are cut. A time
     // is given either as seconds of the day or as text (rows read from a
@@ -62,6 +81,8 @@ public:
 
 private:
     // A text of up to 11 bytes kept in place; longer ones are a pool id.
+    // Unused bytes are zero, so two slots hold the same text exactly when
+    // their twelve bytes are the same.
     struct ShortText {
         std::uint8_t length;  // kPooled: bytes hold a pool id
         char bytes[11];
@@ -100,7 +121,22 @@ private:
     const Row& At(int row) const { return blocks_[row >> kBlockShift][row & (kBlockRows - 1)]; }
     Row& NewRow();
     void PutShort(ShortText& slot, std::string_view text);
-    std::string_view GetShort(const ShortText& slot) const;
+    std::string_view GetShort(const ShortText& slot) const {
+        if (slot.length != kPooled) return {slot.bytes, slot.length};
+        std::uint32_t id;
+        std::memcpy(&id, slot.bytes, sizeof id);
+        return pool_.Get(id);
+    }
+    static bool Same(const ShortText& x, const ShortText& y) {
+        static_assert(sizeof(ShortText) == 12);
+        std::uint64_t x8, y8;
+        std::uint32_t x4, y4;
+        std::memcpy(&x8, &x, 8);
+        std::memcpy(&y8, &y, 8);
+        std::memcpy(&x4, reinterpret_cast<const char*>(&x) + 8, 4);
+        std::memcpy(&y4, reinterpret_cast<const char*>(&y) + 8, 4);
+        return x8 == y8 && x4 == y4;
+    }
     std::optional<int> ParseTime(std::string_view text) const;
     void AppendTime(std::uint32_t time, std::string& out) const;
 

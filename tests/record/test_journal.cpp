@@ -122,6 +122,36 @@ const ReplayCase kReplayCases[] = {
          r.Read("", "", "", "", std::numeric_limits<double>::quiet_NaN());
          r.Read("1.23", "m|s", "", "", 1.23);
      }},
+    {"each text repeating or changing alone, long texts among them",
+     [](LoggingRun& r) {
+         // From each of the 16 patterns of texts to each: every mix of
+         // texts that repeat the row before and texts that change, with
+         // texts kept in the row and long ones kept apart.
+         const std::string a[4] = {"1.5", "m|s", "25.1", "C"};
+         const std::string b[4] = {std::string(15, '7'), "km|h", "", std::string(18, 'F')};
+         const auto read = [&](int pattern) {
+             std::string t[4];
+             for (int i = 0; i < 4; ++i) t[i] = (pattern >> i) & 1 ? b[i] : a[i];
+             r.Read(t[0], t[1], t[2], t[3], pattern);
+         };
+         for (int from = 0; from < 16; ++from) {
+             for (int to = 0; to < 16; ++to) {
+                 read(from);
+                 read(to);
+             }
+         }
+     }},
+    {"more rows than wait to be written at once, with a load and a limit among them",
+     [](LoggingRun& r) {
+         for (int i = 0; i < 5000; ++i) r.Read(std::to_string(i % 100), i % 3 ? "m|s" : "CFM", "", "", i);
+         {
+             ReadingLog::AppendBatch batch(r.log);
+             for (int i = 0; i < 10; ++i) r.log.AppendRow(i + 1, "10:00:01", "4.5", "CFM", "NULL", "NULL");
+         }
+         r.Read("1", "m|s", "", "", 1);
+         r.log.N10001Click();
+         for (int i = 0; i < 4200; ++i) r.Read(std::to_string(i % 7), "m|s", "25.1", "C", i);
+     }},
     {"record new starts the numbers, the count and the chart again",
      [](LoggingRun& r) {
          r.Read("1", "m|s", "", "", 1);
@@ -223,6 +253,13 @@ INSTANTIATE_TEST_SUITE_P(Scripts, JournalReplayTest, ::testing::ValuesIn(kReplay
         name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
     return name;
 });
+
+TEST(Journal, TheChecksumIsTheUsualCrc32) {
+    // Journals written by earlier builds stay readable only while this holds.
+    EXPECT_EQ(journal::Crc32("123456789", 9), 0xCBF43926u);
+    EXPECT_EQ(journal::Crc32("", 0), 0u);
+    EXPECT_EQ(journal::Crc32("6789", 4, journal::Crc32("12345", 5)), 0xCBF43926u);
+}
 
 TEST(Journal, AUsualRowTakesWellUnderFortyEightBytes) {
     journal::Encoder encoder;
