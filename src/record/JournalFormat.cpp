@@ -206,7 +206,10 @@ private:
     }
 
     bool RowEntry(std::uint8_t tag, int kind, JournalSink* sink) {
-        Row row;
+        // One row object for the batch, filled field by field: clearing a
+        // fresh one for every entry showed in the profile of a restore.
+        Row& row = row_;
+        row.timeText = {};
         std::int64_t no = state_.no;
         if (tag & kNextNo) {
             no += 1;
@@ -263,6 +266,7 @@ private:
     std::string_view p_;
     std::size_t at_ = 0;
     CodecState& state_;
+    Row row_;
 };
 
 // Fills `n` bytes from the source; false when it ends first.
