@@ -36,6 +36,13 @@ display=":$(head -n1 "$work/display")"
 # switches summed over its threads
 cpu() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 switches() { cat /proc/"$pid"/task/*/status 2>/dev/null | awk '/ctxt_switches/ {n += $2} END {print n}'; }
+# per thread: "name on-CPU-ns switches", from the scheduler's own exact count
+threads() {
+  for t in /proc/"$pid"/task/*; do
+    printf '%s %s %s %s\n' "${t##*/}" "$(tr ' ' _ <"$t/comm")" "$(cut -d' ' -f1 "$t/schedstat")" \
+      "$(awk '/ctxt_switches/ {n += $2} END {print n}' "$t/status")"
+  done 2>/dev/null
+}
 
 results=()
 for round in $(seq "$rounds"); do
@@ -44,9 +51,9 @@ for round in $(seq "$rounds"); do
     "$program" --demo-usb >/dev/null 2>"$work/stderr" &
   pid=$!
   sleep 5  # start-up and the first frames
-  u0=$(awk '{print $14}' "/proc/$pid/stat"); t0=$(cpu); c0=$(switches); s0=$(date +%s.%N)
+  u0=$(awk '{print $14}' "/proc/$pid/stat"); t0=$(cpu); c0=$(switches); threads >"$work/threads0"; s0=$(date +%s.%N)
   sleep "$seconds"
-  u1=$(awk '{print $14}' "/proc/$pid/stat"); t1=$(cpu); c1=$(switches); s1=$(date +%s.%N)
+  u1=$(awk '{print $14}' "/proc/$pid/stat"); t1=$(cpu); c1=$(switches); threads >"$work/threads1"; s1=$(date +%s.%N)
   if ! kill -0 "$pid" 2>/dev/null; then
     echo "round $round: the program ended early" >&2
     cat "$work/stderr" >&2
@@ -57,6 +64,10 @@ for round in $(seq "$rounds"); do
     -v s0="$s0" -v s1="$s1" -v hz="$hz" -v r="$round" -v load="$(cut -d' ' -f1 /proc/loadavg)" \
     'BEGIN { d = s1 - s0; printf "round %d: %.2f %% of one core (user %.2f %%) over %.1f s, %.0f context switches/s, load %s", r, 100 * (t1 - t0) / hz / d, 100 * (u1 - u0) / hz / d, d, (c1 - c0) / d, load }')
   echo "$line"
+  # The threads that took more than 0.1 % (the main thread's id is the process id).
+  awk -v s0="$s0" -v s1="$s1" 'NR == FNR { ns[$1] = $3; cs[$1] = $4; next }
+    ($1 in ns) { d = s1 - s0; if ($3 - ns[$1] > 0.001e9 * d) printf "  thread %s %s: %.2f %% of one core, %.0f switches/s\n", $1, $2, 100 * ($3 - ns[$1]) / 1e9 / d, ($4 - cs[$1]) / d }' \
+    "$work/threads0" "$work/threads1"
   results+=("$(echo "$line" | awk '{print $3}')")
 done
 printf '%s\n' "${results[@]}" | sort -g | awk '{v[NR] = $1} END {
