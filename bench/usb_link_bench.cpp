@@ -8,8 +8,13 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
+#include <QTimer>
 #include <QToolButton>
+#include <QWidget>
 #include <chrono>
+#include <map>
+#include <string>
 
 #include "../tests/support/ScriptedPrompts.h"
 #include "bench_support.h"
@@ -78,6 +83,53 @@ void BM_ReleaseStopsTheReader(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ReleaseStopsTheReader)->UseManualTime()->Iterations(20)->Unit(benchmark::kMillisecond);
+
+// What the window paints while the cable streams: paint events a second,
+// in all and by widget (class and name), so that a picture repainted
+// without a change shows up. Its CPU time is the whole process's, reader
+// included, over five seconds of streaming.
+class PaintCounter final : public QObject {
+public:
+    std::map<std::string, int> byKind;
+    int total = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && watched->isWidgetType()) {
+            ++total;
+            std::string kind = watched->metaObject()->className();
+            if (!watched->objectName().isEmpty()) kind += ":" + watched->objectName().toStdString();
+            ++byKind[kind];
+        }
+        return false;
+    }
+};
+
+void BM_PaintsWhileStreaming(benchmark::State& state) {
+    Rig rig;
+    rig.window->USBCon()->click();
+    PaintCounter counter;
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 1000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    qApp->installEventFilter(&counter);
+    const int decodedBefore = rig.decoded;
+    double seconds = 0;
+    for (auto _ : state) {
+        QElapsedTimer run;
+        run.start();
+        QEventLoop loop;
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+        seconds += static_cast<double>(run.elapsed()) / 1000.0;
+    }
+    qApp->removeEventFilter(&counter);
+    rig.window->USBCon()->click();
+    state.counters["paints_per_s"] = counter.total / seconds;
+    state.counters["frames_per_s"] = (rig.decoded - decodedBefore) / seconds;
+    for (const auto& [kind, n] : counter.byKind) state.counters[kind] = n / seconds;
+}
+BENCHMARK(BM_PaintsWhileStreaming)->Iterations(1)->MeasureProcessCPUTime()->Unit(benchmark::kSecond);
 
 }  // namespace
 

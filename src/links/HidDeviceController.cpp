@@ -153,6 +153,7 @@ void THidDevice::SetReadWaitTime(std::int32_t ms) {
 void THidDevice::SetDataHandler(THidDataEvent handler) {
     if (!handler) StopReading();
     dataHandler_ = std::move(handler);
+    dataCall_ = dataHandler_ ? std::make_shared<const THidDataEvent>(dataHandler_) : nullptr;
     StartReading();
 }
 
@@ -171,11 +172,13 @@ void THidDevice::StopReading() {
 }
 
 void THidDevice::deliverData(const std::uint8_t* report, std::uint32_t bytesRead) {
-    if (!dataHandler_) return;
+    // A reference of its own: the handler may release this very device
+    // from a nested loop. Shared rather than copied, so that a report costs
+    // no allocation.
+    const std::shared_ptr<const THidDataEvent> handler = dataCall_;
+    if (!handler) return;
     const auto size = static_cast<std::uint16_t>(std::min<std::uint32_t>(bytesRead - 1, 0xFFFF));
-    // A copy: the handler may release this very device from a nested loop.
-    const THidDataEvent handler = dataHandler_;
-    handler(*this, report[0], report + 1, size);
+    (*handler)(*this, report[0], report + 1, size);
 }
 
 void THidDevice::deliverError(std::uint32_t error) {

@@ -128,6 +128,7 @@ private:
     std::unique_ptr<HidHandle> queryHandle_;
     std::shared_ptr<HidReadChannel> channel_;
     THidDataEvent dataHandler_;
+    std::shared_ptr<const THidDataEvent> dataCall_;  // what a delivery calls: dataHandler_
     THidDataErrorEvent dataErrorHandler_;
     THidPlugEvent unplugHandler_;
     std::unique_ptr<THidDeviceReadThread> reader_;

@@ -65,10 +65,11 @@ public:
     // the tools' checks that nothing is left behind).
     static int Running();
 
-private:
+    // The reader's side of the hand-over (defined with it).
     struct Shared;
+
+private:
     std::shared_ptr<Shared> shared_;
-    THidDevice* device_ = nullptr;
     bool stopped_ = false;
 };
 

@@ -65,6 +65,16 @@ public:
     // without a report, or -1 with `error` set (errno-style code) when the
     // read failed, the device is gone or the handle was cancelled.
     virtual int Read(std::uint8_t* buffer, std::size_t size, int timeoutMs, int& error) = 0;
+    // Waits up to `timeoutMs` until a Read would not wait: a report is
+    // there, the device is gone or the handle was cancelled. False when the
+    // wait ended without that. It takes nothing, so a reader can wait for
+    // the next report while the previous one is still being handled and
+    // take it only afterwards. A handle that can wait only inside Read
+    // answers true at once (the default).
+    virtual bool WaitForReport(int timeoutMs) {
+        (void)timeoutMs;
+        return true;
+    }
     // Ends a waiting Read at once and makes every later Read fail; the
     // handle must still be destroyed afterwards. Safe from any thread.
     virtual void Cancel() = 0;

@@ -160,6 +160,21 @@ int LinuxHidHandle::Read(std::uint8_t* buffer, std::size_t size, int timeoutMs, 
     }
 }
 
+bool LinuxHidHandle::WaitForReport(int timeoutMs) {
+    if (cancelled_.load() || fd_ < 0) return true;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd fds[2] = {{fd_, POLLIN, 0}, {cancelFd_, POLLIN, 0}};
+        const int ready =
+            ::poll(fds, 2, timeoutMs < 0 ? -1 : static_cast<int>(std::max<long>(left.count(), 0)));
+        if (ready < 0 && errno == EINTR) continue;
+        // A report, a gone node, a cancel or a failing poll: Read says which.
+        return ready != 0;
+    }
+}
+
 void LinuxHidHandle::Cancel() {
     cancelled_.store(true);
     const std::uint64_t one = 1;

@@ -34,6 +34,7 @@ public:
     int InputReportByteLength() override;
     bool SetFeature(const std::uint8_t* bytes, std::size_t length) override;
     int Read(std::uint8_t* buffer, std::size_t size, int timeoutMs, int& error) override;
+    bool WaitForReport(int timeoutMs) override;
     void Cancel() override;
 
     // The node's report descriptor, through the node when it is open and

@@ -1,9 +1,14 @@
 #include "links/SimulatedUsbBridge.h"
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cmath>
-#include <condition_variable>
+#include <ctime>
 
 #include "MeterFrames.h"
 #include "ReadingModel.h"
@@ -141,33 +146,51 @@ public:
     }
 
     int Read(std::uint8_t* buffer, std::size_t size, int timeoutMs, int& error) override {
-        std::unique_lock<std::mutex> lock(mutex_);
-        const auto now = std::chrono::steady_clock::now();
-        if (!line_->options.realTime) return Next(buffer, size, error, lock);
-        std::chrono::steady_clock::time_point due;
+        if (line_->options.realTime && !waitUntilDue(timeoutMs)) return 0;
+        return Next(buffer, size, error);
+    }
+
+    bool WaitForReport(int timeoutMs) override { return !line_->options.realTime || waitUntilDue(timeoutMs); }
+
+    void Cancel() override {
+        cancelled_.store(1);
+        syscall(SYS_futex, &cancelled_, FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
+    }
+
+private:
+    // Sleeps until the next report is due, as a device's read blocks until
+    // its report comes: one wait on the cancel flag with the due time as
+    // its absolute deadline, so a report costs the reader one wake-up and
+    // one system call, and a cancel ends the wait at once. None at all when
+    // the report is due already. False when `timeoutMs` ran out first.
+    bool waitUntilDue(int timeoutMs) {
+        using Clock = std::chrono::steady_clock;  // CLOCK_MONOTONIC, as the wait's deadline
+        const auto now = Clock::now();
+        Clock::time_point due;
         {
             const std::lock_guard<std::mutex> l(line_->mutex);
             due = line_->Due(now);
         }
-        const auto limit = now + std::chrono::milliseconds(timeoutMs);
-        if (!cv_.wait_until(lock, std::min(due, limit), [this] { return cancelled_; }) && due > limit)
-            return 0;
-        return Next(buffer, size, error, lock);
+        if (cancelled_.load() || due <= now) return true;
+        const auto limit = now + std::chrono::milliseconds(std::max(timeoutMs, 0));
+        const auto until =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(std::min(due, limit).time_since_epoch());
+        timespec deadline{};
+        deadline.tv_sec = static_cast<time_t>(until.count() / 1000000000);
+        deadline.tv_nsec = static_cast<long>(until.count() % 1000000000);
+        while (cancelled_.load() == 0) {
+            const long r = syscall(SYS_futex, &cancelled_, FUTEX_WAIT_BITSET_PRIVATE, 0, &deadline, nullptr,
+                                   FUTEX_BITSET_MATCH_ANY);
+            if (r != 0 && errno == ETIMEDOUT) break;
+        }
+        return cancelled_.load() != 0 || due <= limit;
     }
 
-    void Cancel() override {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        cancelled_ = true;
-        cv_.notify_all();
-    }
-
-private:
-    int Next(std::uint8_t* buffer, std::size_t size, int& error, std::unique_lock<std::mutex>& lock) {
-        if (cancelled_) {
+    int Next(std::uint8_t* buffer, std::size_t size, int& error) {
+        if (cancelled_.load()) {
             error = ECANCELED;
             return -1;
         }
-        lock.unlock();
         if (size == 0) return 0;
         std::uint8_t report[kReportLength] = {};
         bool takeOut;
@@ -187,9 +210,8 @@ private:
 
     SimulatedUsbBridge& bridge_;
     std::shared_ptr<Line> line_;
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    bool cancelled_ = false;
+    // 1 once cancelled; the word the reader's wait sleeps on.
+    std::atomic<std::uint32_t> cancelled_{0};
 };
 
 SimulatedUsbBridge::SimulatedUsbBridge() : SimulatedUsbBridge(Options{}) {}

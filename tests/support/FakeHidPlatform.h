@@ -42,6 +42,10 @@ public:
     };
 
     bool available = true;
+    // Handles wait for the next report apart from taking it (WaitForReport),
+    // as the kernel's nodes and the simulated bridge do; otherwise they can
+    // wait only inside Read. Set before the readers start.
+    bool waitApart = false;
 
     // Puts a device in (it is enumerated from now on).
     void Add(Device d) {
@@ -195,6 +199,12 @@ private:
             const std::size_t n = std::min(size, r.size());
             std::copy(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(n), buffer);
             return static_cast<int>(n);
+        }
+        bool WaitForReport(int timeoutMs) override {
+            if (!p_.waitApart) return true;
+            std::unique_lock<std::mutex> l(s_->m);
+            return s_->cv.wait_for(l, std::chrono::milliseconds(timeoutMs),
+                                   [this] { return cancelled_ || s_->gone || !s_->reports.empty(); });
         }
         void Cancel() override {
             const std::lock_guard<std::mutex> l(s_->m);
