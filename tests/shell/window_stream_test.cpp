@@ -215,6 +215,10 @@ TEST(LcdDigits, LookAsDigitsThatDrawThemselves) {
         const QImage shown = OnScreen(window);
         EXPECT_EQ(shown.copy(kept->geometry()), shown.copy(direct->geometry())) << "step " << step;
     }
+    // The kept digits were laid over the panel's own drawing, with nothing
+    // drawn beneath them.
+    for (int i = 0; i < kDigitCount; ++i)
+        EXPECT_TRUE(kept->DigitLabel(static_cast<Digit>(i))->testAttribute(Qt::WA_OpaquePaintEvent)) << i;
 }
 
 // The limit panel keeps pictures of its lamp, its verdict and its measured
