@@ -42,7 +42,12 @@ public:
     using Base::Base;
     // Shows `text`, drawing the picture of its present look first if new.
     void Show(const QString& text) {
+        // Called for every frame: the same text in the same colours has its
+        // picture already.
+        const qint64 palette = this->palette().cacheKey();
+        if (text == this->text() && palette == preparedPalette_) return;
         if (text != this->text()) this->setText(text);
+        preparedPalette_ = this->isVisible() ? palette : 0;  // nothing is drawn while hidden
         kept_.Prepare(*this, look(), [this](QPainter& p) {
             drawingPicture_ = true;
             this->render(&p, QPoint(), QRegion(), QWidget::RenderFlags());
@@ -63,6 +68,7 @@ private:
 
     KeptPictures kept_;
     bool drawingPicture_ = false;
+    qint64 preparedPalette_ = 0;
 };
 using ValueBox = KeptTextWidget<QLineEdit>;
 using VerdictLabel = KeptTextWidget<QLabel>;
