@@ -103,7 +103,13 @@ def run_case(name, args, tmp):
                            stdout=subprocess.PIPE, text=True)
     pty = sim.stdout.readline().strip()
     xvfb, display = start_xvfb()
-    env = dict(os.environ, DISPLAY=display)
+    # A folder of its own for the log's journal: a journal left by another
+    # run would hold this one at the start-up restore question.
+    data = os.path.join(tmp, name + "-data")
+    runtime = os.path.join(tmp, name + "-run")
+    os.makedirs(data)
+    os.makedirs(runtime, mode=0o700)
+    env = dict(os.environ, DISPLAY=display, XDG_DATA_HOME=data, XDG_RUNTIME_DIR=runtime)
     env.pop("QT_QPA_PLATFORM", None)
     cmd = [os.path.join(bindir, "corvel"), "--port", "COM1=" + pty, "--connect"]
     shot = None

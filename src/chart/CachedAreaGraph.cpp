@@ -7,9 +7,10 @@ namespace corvel {
 
 namespace {
 // Pixels left of the last kept point that are drawn again with the new
-// points: the closing edge of the old fill sat on that point, and its
-// smoothed edge reaches into the pixel beside it.
-constexpr int kSeamMargin = 2;
+// points: the closing edge of the old fill sat on that point, and the old
+// line ended there; their smoothed edges, and the line's end cap, reach
+// into the pixels beside it.
+constexpr int kSeamMargin = 4;
 }  // namespace
 
 bool CachedAreaGraph::CanCache(const QCPPainter* painter) const {
@@ -53,10 +54,54 @@ bool CachedAreaGraph::Render(const View& view, const QVector<QPointF>& lines, qs
     p.setPen(Qt::NoPen);
     QVector<QPointF> part(lines.cbegin() + first, lines.cend());
     QCPGraph::drawFill(&p, &part);
+    if (view.pen.style() != Qt::NoPen && !part.isEmpty()) {
+        // The line goes over the fill, as the series draws it. A smoothed
+        // line cut by the clip is drawn from where it is cut, which rounds
+        // its pixels differently; so it is clipped where the series clips
+        // it, and only left of its first point, where no segment crosses.
+        // The pixels it draws there, left of the area, are put back.
+        const int from = std::min(area.left(), static_cast<int>(std::floor(part.front().x())) - kSeamMargin);
+        const QRect lineClip = view.clip & QRect(QPoint(from, view.clip.top()), view.clip.bottomRight());
+        const QRect outside = lineClip & QRect(QPoint(lineClip.left(), view.clip.top()),
+                                               QPoint(area.left() - 1, view.clip.bottom()));
+        const QImage before = outside.isEmpty() ? QImage() : picture_.copy(outside);
+        // Set as the layer sets it, before the smoothing painter's half
+        // pixel shift.
+        const QTransform shift = p.transform();
+        p.resetTransform();
+        p.setClipRect(lineClip);
+        p.setTransform(shift);
+        p.setPen(view.pen);
+        p.setBrush(Qt::NoBrush);
+        QCPGraph::drawLinePlot(&p, part);
+        if (!outside.isEmpty()) {
+            // Pixel for pixel: the smoothing painter draws half a pixel off.
+            p.resetTransform();
+            p.setClipping(false);
+            p.setCompositionMode(QPainter::CompositionMode_Source);
+            p.drawImage(outside.topLeft(), before);
+        }
+    }
     return true;
 }
 
+bool CachedAreaGraph::FirstOnItsOwnLayer() const {
+    if (!layer() || layer()->mode() != QCPLayer::lmBuffered) return false;
+    for (QCPLayerable* drawn : layer()->children())
+        if (drawn->realVisibility()) return drawn == this;
+    return false;
+}
+
+void CachedAreaGraph::drawLinePlot(QCPPainter* painter, const QVector<QPointF>& lines) const {
+    if (lineDrawn_) {
+        lineDrawn_ = false;
+        return;
+    }
+    QCPGraph::drawLinePlot(painter, lines);
+}
+
 void CachedAreaGraph::drawFill(QCPPainter* painter, QVector<QPointF>* lines) const {
+    lineDrawn_ = false;
     if (!caching_ || !lines || !CanCache(painter) || painter->brush().style() == Qt::NoBrush) {
         QCPGraph::drawFill(painter, lines);
         return;
@@ -69,6 +114,11 @@ void CachedAreaGraph::drawFill(QCPPainter* painter, QVector<QPointF>* lines) con
     view.valueRange = valueAxis()->range();
     view.axisRect = keyAxis()->axisRect()->rect();
     view.brush = painter->brush();
+    // The line can join the picture only when the series draws it plainly
+    // after the fill, on the same clear layer.
+    const bool plainLine =
+        lineStyle() == lsLine && scatterStyle().isNone() && selection().isEmpty() && FirstOnItsOwnLayer();
+    view.pen = plainLine ? pen() : QPen(Qt::NoPen);
     view.transform = painter->transform();
     view.antialiased = painter->testRenderHint(QPainter::Antialiasing);
     view.fillAntialiased = antialiasedFill();
@@ -102,6 +152,7 @@ void CachedAreaGraph::drawFill(QCPPainter* painter, QVector<QPointF>* lines) con
     drawnLines_ = *lines;
     drawnView_ = view;
     valid_ = true;
+    lineDrawn_ = view.pen.style() != Qt::NoPen;
     painter->save();
     painter->resetTransform();
     painter->drawImage(view.clip.topLeft(), picture_, view.clip);

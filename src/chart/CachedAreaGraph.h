@@ -7,16 +7,18 @@
 
 namespace corvel {
 
-// The area series with its fill kept in a picture of its own.
+// The area series with its fill and its line kept in a picture of their
+// own.
 //
 // Rasterising the fill is what a redraw of the chart costs: a reading that
 // jumps between the axis' ends makes a polygon of a hundred spikes over
-// half the plot. Streamed points only add to its right end, so the picture
-// is redrawn only from the last point it holds onwards, and the rest is
-// copied. Whatever else changes (the axes, the size, the brush, points
-// that are not a plain continuation) draws the whole fill again. The copy
-// is made only where the fill would have been drawn on a clear buffer of
-// its own, so every pixel is the one a direct drawing gives.
+// half the plot, and a smoothed line of a hundred spikes around it.
+// Streamed points only add to its right end, so the picture is redrawn only
+// from the last point it holds onwards, and the rest is copied. Whatever
+// else changes (the axes, the size, the brush, the pen, points that are not
+// a plain continuation) draws the whole picture again. The series draws on
+// a clear layer of its own, fill first and line over it, and the picture is
+// made the same way, so every pixel is the one a direct drawing gives.
 class CachedAreaGraph final : public QCPGraph {
 public:
     using QCPGraph::QCPGraph;
@@ -30,9 +32,13 @@ public:
     // How often the fill was drawn whole, and from its last point on.
     int FullFills() const { return fullFills_; }
     int PartialFills() const { return partialFills_; }
+    // Whether the picture holds the line as well as the fill.
+    bool KeepsLine() const { return valid_ && drawnView_.pen.style() != Qt::NoPen; }
 
 protected:
     void drawFill(QCPPainter* painter, QVector<QPointF>* lines) const override;
+    // The line is in the picture already when the fill was drawn from it.
+    void drawLinePlot(QCPPainter* painter, const QVector<QPointF>& lines) const override;
 
 private:
     // What the picture was drawn for besides the points.
@@ -44,6 +50,7 @@ private:
         QCPRange valueRange;
         QRect axisRect;
         QBrush brush;
+        QPen pen;  // the line's; no pen when the line is drawn apart
         QTransform transform;
         bool antialiased = false;
         bool fillAntialiased = false;
@@ -51,7 +58,7 @@ private:
         QCP::AntialiasedElements plotNotAntialiased;
         bool operator==(const View& o) const {
             return device == o.device && size == o.size && clip == o.clip && keyRange == o.keyRange &&
-                   valueRange == o.valueRange && axisRect == o.axisRect && brush == o.brush &&
+                   valueRange == o.valueRange && axisRect == o.axisRect && brush == o.brush && pen == o.pen &&
                    transform == o.transform && antialiased == o.antialiased &&
                    fillAntialiased == o.fillAntialiased && plotAntialiased == o.plotAntialiased &&
                    plotNotAntialiased == o.plotNotAntialiased;
@@ -59,9 +66,11 @@ private:
     };
 
     bool CanCache(const QCPPainter* painter) const;
-    // Draws the fill of `lines` from point `first` on into the picture, in
-    // `area` only; false when the picture's painter would not draw as the
-    // plot's does.
+    // Drawn first on a buffered layer, that is on clear ground.
+    bool FirstOnItsOwnLayer() const;
+    // Draws the fill of `lines` from point `first` on, and the line over it,
+    // into the picture, in `area` only; false when the picture's painter
+    // would not draw as the plot's does.
     bool Render(const View& view, const QVector<QPointF>& lines, qsizetype first, const QRect& area) const;
     // The point from which the fill drawn in the columns from `left` on is
     // the same as the whole fill's there.
@@ -72,6 +81,8 @@ private:
     mutable QVector<QPointF> drawnLines_;
     mutable View drawnView_;
     mutable bool valid_ = false;
+    // Set by drawFill when the picture it painted holds this pass's line.
+    mutable bool lineDrawn_ = false;
     mutable int fullFills_ = 0;
     mutable int partialFills_ = 0;
 };

@@ -135,27 +135,82 @@ void LcdDot::paintEvent(QPaintEvent*) {
 void LcdDigit::SetCaching(bool on) {
     caching_ = on;
     pictures_.clear();
+    opaque_.clear();
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
     update();
+}
+
+const QPixmap& LcdDigit::Ground() {
+    QWidget* panel = parentWidget();
+    if (!panel || !panel->autoFillBackground()) {
+        ground_ = QPixmap();
+        return ground_;
+    }
+    const qint64 palette = panel->palette().cacheKey();
+    if (!ground_.isNull() && groundGeometry_ == geometry() && groundPalette_ == palette &&
+        groundPanelSize_ == panel->size())
+        return ground_;
+    opaque_.clear();
+    groundGeometry_ = geometry();
+    groundPalette_ = palette;
+    groundPanelSize_ = panel->size();
+    // The panel's background and frame, without the elements on it.
+    ground_ = QPixmap(size());
+    ground_.fill(Qt::transparent);
+    panel->render(&ground_, QPoint(), QRegion(geometry()), QWidget::DrawWindowBackground);
+    return ground_;
 }
 
 void LcdDigit::ShowText(const QString& text) {
     if (text != this->text()) setText(text);
-    if (!caching_ || pictures_.contains(text) || devicePixelRatio() != 1.0) return;
+    if (!caching_ || devicePixelRatio() != 1.0) return;
     if (pictureSize_ != size()) {
         pictures_.clear();
+        opaque_.clear();
         pictureSize_ = size();
     }
-    QPixmap picture(size());
-    picture.fill(Qt::transparent);
-    drawingPicture_ = true;
-    render(&picture, QPoint(), QRegion(), QWidget::RenderFlags());
-    drawingPicture_ = false;
-    pictures_.insert(text, picture);
+    if (!pictures_.contains(text)) {
+        QPixmap picture(size());
+        picture.fill(Qt::transparent);
+        drawingPicture_ = true;
+        render(&picture, QPoint(), QRegion(), QWidget::RenderFlags());
+        drawingPicture_ = false;
+        pictures_.insert(text, picture);
+    }
+    // Only once the panel is shown: before that its look is not final.
+    if (!opaque_.contains(text) && parentWidget() && parentWidget()->isVisible()) {
+        const QPixmap& ground = Ground();
+        if (ground.isNull()) return;
+        QPixmap laid = ground;
+        QPainter(&laid).drawPixmap(0, 0, pictures_.value(text));
+        opaque_.insert(text, laid);
+    }
+    if (opaque_.contains(text)) setAttribute(Qt::WA_OpaquePaintEvent, true);
 }
 
 void LcdDigit::paintEvent(QPaintEvent* event) {
     const auto found = pictures_.constFind(text());
-    if (!caching_ || drawingPicture_ || found == pictures_.constEnd() || pictureSize_ != size()) {
+    const bool kept = caching_ && !drawingPicture_ && found != pictures_.constEnd() && pictureSize_ == size();
+    if (kept && testAttribute(Qt::WA_OpaquePaintEvent)) {
+        const QPixmap& ground = Ground();  // may drop the laid pictures
+        const auto laid = opaque_.constFind(text());
+        if (!ground.isNull() && laid != opaque_.constEnd()) {
+            QPainter(this).drawPixmap(0, 0, *laid);
+            return;
+        }
+    }
+    if (testAttribute(Qt::WA_OpaquePaintEvent) && !drawingPicture_) {
+        // The panel drew nothing beneath: lay its drawing first, or give
+        // the area back to it.
+        const QPixmap& ground = Ground();
+        if (!ground.isNull()) {
+            QPainter(this).drawPixmap(0, 0, ground);
+        } else {
+            setAttribute(Qt::WA_OpaquePaintEvent, false);
+            update();
+        }
+    }
+    if (!kept) {
         QLabel::paintEvent(event);
         return;
     }

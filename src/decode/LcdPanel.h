@@ -34,7 +34,8 @@ private:
 // a reading that changes every digit on every frame paid that four times a
 // frame. The picture is the label's own drawing on a clear ground, and the
 // text is black, so laying it over the panel gives the pixels the label
-// itself gives.
+// itself gives. It is kept laid over the panel's own drawing as well, so a
+// new digit is one copy, with nothing drawn beneath it.
 class LcdDigit : public QLabel {
     Q_OBJECT
 public:
@@ -48,10 +49,21 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // The panel's own drawing where this digit stands, or an empty picture
+    // when it cannot be had; drawn again when the panel's look changes.
+    const QPixmap& Ground();
+
     bool caching_ = true;
     bool drawingPicture_ = false;
     QSize pictureSize_;
     QHash<QString, QPixmap> pictures_;
+    // The pictures laid over the ground: with them the digit covers its
+    // whole area, and the panel is not drawn again beneath it.
+    QHash<QString, QPixmap> opaque_;
+    QPixmap ground_;
+    QRect groundGeometry_;
+    qint64 groundPalette_ = 0;
+    QSize groundPanelSize_;
 };
 
 // The on-screen copy of the meter's LCD: digit labels, decimal points and

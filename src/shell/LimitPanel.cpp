@@ -13,7 +13,9 @@ namespace corvel {
 
 namespace {
 
-QColor neutral() { return QApplication::palette().color(QPalette::ToolTipBase); }
+QColor neutral() {
+    return QApplication::palette().color(QPalette::ToolTipBase);
+}
 QColor verdictColor(Verdict v) {
     switch (v) {
         case Verdict::Pass: return QColor::fromRgb(LimitJudge::kPassRgb);
@@ -60,18 +62,27 @@ void Lamp::SetColor(const QColor& c) {
     update();
 }
 
-void Lamp::paintEvent(QPaintEvent*) {
-    QPainter p(this);
+void Lamp::draw(QPainter& p) const {
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(Qt::black, 1));
     p.setBrush(color_);
     p.drawEllipse(rect().adjusted(1, 1, -1, -1));
 }
 
+void Lamp::paintEvent(QPaintEvent*) {
+    const QRgb rgba = color_.rgba();
+    const QByteArray look(reinterpret_cast<const char*>(&rgba), sizeof rgba);
+    if (kept_.Paint(*this, look, [this](QPainter& p) { draw(p); })) return;
+    QPainter p(this);
+    draw(p);
+}
+
 LimitPanel::LimitPanel(LimitJudge& judge, QWidget* parent) : QFrame(parent), judge_(judge) {
     setObjectName(QStringLiteral("Panel4"));
     setGeometry(kBounds);
     setFrameStyle(QFrame::Panel | QFrame::Raised);
+    // The panel lets the window's ground show through inside its edge.
+    setProperty(kDrawsOnlyItsFrame, true);
 
     caption(this, QStringLiteral("Set High Limit:"), 8, 11)->setObjectName(QStringLiteral("T1_HI"));
     caption(this, QStringLiteral("Measure Value:"), 8, 47)->setObjectName(QStringLiteral("T1_Value"));
@@ -87,7 +98,7 @@ LimitPanel::LimitPanel(LimitJudge& judge, QWidget* parent) : QFrame(parent), jud
     low_->setGeometry(108, 83, 104, 24);
     low_->setToolTip(hint);
 
-    value_ = new QLineEdit(QString::fromStdString(judge.ValueText()), this);
+    value_ = new ValueBox(QString::fromStdString(judge.ValueText()), this);
     value_->setObjectName(QStringLiteral("T1VALUE"));
     value_->setGeometry(108, 37, 104, 40);
     value_->setReadOnly(true);
@@ -102,7 +113,7 @@ LimitPanel::LimitPanel(LimitJudge& judge, QWidget* parent) : QFrame(parent), jud
     lamp_->setObjectName(QStringLiteral("Shape1"));
     lamp_->setGeometry(218, 12, 92, 92);
     lamp_->SetColor(neutral());
-    verdict_ = new QLabel(this);
+    verdict_ = new VerdictLabel(this);
     verdict_->setObjectName(QStringLiteral("judge"));
     verdict_->setGeometry(232, 44, 64, 28);
     verdict_->setAlignment(Qt::AlignCenter);
@@ -122,9 +133,13 @@ LimitPanel::LimitPanel(LimitJudge& judge, QWidget* parent) : QFrame(parent), jud
     image2_->SetShown(true);
 
     for (QLineEdit* e : {high_, low_}) e->installEventFilter(this);
-    connect(high_, &QLineEdit::textChanged, this, [this](const QString& t) { judge_.T1HIChange(t.toStdString()); });
-    connect(low_, &QLineEdit::textChanged, this, [this](const QString& t) { judge_.T1LOChange(t.toStdString()); });
-    judge_.onEditTextSet = [this](LimitJudge::Edit edit, const std::string& text) { setEditText(edit, text); };
+    connect(high_, &QLineEdit::textChanged, this,
+            [this](const QString& t) { judge_.T1HIChange(t.toStdString()); });
+    connect(low_, &QLineEdit::textChanged, this,
+            [this](const QString& t) { judge_.T1LOChange(t.toStdString()); });
+    judge_.onEditTextSet = [this](LimitJudge::Edit edit, const std::string& text) {
+        setEditText(edit, text);
+    };
 }
 
 void LimitPanel::setEditText(LimitJudge::Edit edit, const std::string& text) {
@@ -166,19 +181,27 @@ bool LimitPanel::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void LimitPanel::Render(bool image1Visible, bool image2Visible) {
-    const QString shownValue = QString::fromStdString(judge_.ValueText());
-    if (value_->text() != shownValue) value_->setText(shownValue);
     const Verdict v = judge_.CurrentVerdict();
     if (v != shownVerdict_) {
         const QColor c = verdictColor(v);
         setBackground(value_, c, QPalette::Base);
         lamp_->SetColor(c);
         setBackground(verdict_, c, QPalette::Window);
-        verdict_->setText(v == Verdict::Pass ? QStringLiteral("Pass") : v == Verdict::Fail ? QStringLiteral("Fail") : QString());
+        verdict_->Show(v == Verdict::Pass   ? QStringLiteral("Pass")
+                       : v == Verdict::Fail ? QStringLiteral("Fail")
+                                            : QString());
         shownVerdict_ = v;
     }
+    // After the colours: the picture is drawn for the look it will show.
+    value_->Show(QString::fromStdString(judge_.ValueText()));
     image1_->SetShown(image1Visible);
     image2_->SetShown(image2Visible);
+}
+
+void LimitPanel::SetPictureCaching(bool on) {
+    lamp_->SetCaching(on);
+    value_->SetCaching(on);
+    verdict_->SetCaching(on);
 }
 
 }  // namespace corvel

@@ -499,6 +499,7 @@ TEST_P(AreaFillStream, LooksAsADirectDrawingDoes) {
     const QImage shown = streamed.chart->Chtshow().grab().toImage();
     EXPECT_EQ(shown, direct.chart->Chtshow().grab().toImage());
     EXPECT_GT(area.PartialFills(), 0) << "the stream never added to the picture";
+    EXPECT_TRUE(area.KeepsLine());
     // A full replot after the stream shows the same again.
     streamed.chart->Chtshow().replot(QCustomPlot::rpImmediateRefresh);
     EXPECT_EQ(streamed.chart->Chtshow().grab().toImage(), shown);
@@ -508,6 +509,8 @@ INSTANTIATE_TEST_SUITE_P(
     Readings, AreaFillStream,
     ::testing::Values(
         FillStreamCase{"JumpingBetweenTheAxisEnds", 80, [](int i) { return i % 2 ? 4000.0 : -3990.0; }},
+        // A meter hovering at a range's end: 12.34, then an over-load.
+        FillStreamCase{"OverLoadEveryOtherReading", 120, [](int i) { return i % 2 ? 4000.0 : 12.34; }},
         FillStreamCase{"NearTheTop", 70, [](int) { return 3999.0; }},
         FillStreamCase{"HoveringAboutZero", 90, [](int i) { return (i % 7 - 3) * 1.5; }},
         FillStreamCase{"PastAPageTurn", 150, [](int i) { return ((i * 37) % 200 - 100) * 39.0; }},

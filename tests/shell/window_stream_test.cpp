@@ -215,4 +215,60 @@ TEST(LcdDigits, LookAsDigitsThatDrawThemselves) {
         const QImage shown = OnScreen(window);
         EXPECT_EQ(shown.copy(kept->geometry()), shown.copy(direct->geometry())) << "step " << step;
     }
+    // The kept digits were laid over the panel's own drawing, with nothing
+    // drawn beneath them.
+    for (int i = 0; i < kDigitCount; ++i)
+        EXPECT_TRUE(kept->DigitLabel(static_cast<Digit>(i))->testAttribute(Qt::WA_OpaquePaintEvent)) << i;
+}
+
+// The limit panel keeps pictures of its lamp, its verdict and its measured
+// value; it must look as one whose parts draw themselves every time, on the
+// window's ground, through verdicts that change and come back.
+TEST(LimitPanelPictures, LookAsPartsThatDrawThemselves) {
+    QWidget window;
+    window.setAutoFillBackground(true);
+    QPalette white = window.palette();
+    white.setColor(QPalette::Window, Qt::white);
+    window.setPalette(white);
+    window.resize(720, 130);
+    Reading reading;
+    test::CountingBeeper beeper;
+    test::ScriptedPrompts prompts;
+    LimitJudge keptJudge(reading, beeper, prompts);
+    LimitJudge directJudge(reading, beeper, prompts);
+    auto* kept = new LimitPanel(keptJudge, &window);
+    auto* direct = new LimitPanel(directJudge, &window);
+    kept->move(0, 5);
+    direct->move(360, 5);
+    direct->SetPictureCaching(false);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    auto compare = [&](const std::string& step) {
+        const QImage shown = OnScreen(window);
+        // The lamp with its verdict, and the measured value (the first
+        // panel's high limit edit has the focus, the other's not).
+        for (const QWidget* part : std::initializer_list<const QWidget*>{kept->Shape1(), kept->T1VALUE()}) {
+            const QRect area = part->geometry();
+            EXPECT_EQ(shown.copy(area.translated(kept->pos())), shown.copy(area.translated(direct->pos())))
+                << step << " " << part->objectName().toStdString();
+        }
+    };
+    compare("neutral");
+    for (int round = 0; round < 2; ++round) {
+        for (const char* value : {"12.34", "0L", "12.35", "0L", "-7000"}) {
+            reading.ValueText = value;
+            for (LimitJudge* judge : {&keptJudge, &directJudge}) judge->JudgeReading();
+            kept->Render(round == 0, round != 0);
+            direct->Render(round == 0, round != 0);
+            compare(value);
+        }
+    }
+    EXPECT_EQ(kept->Shape1()->PicturesDrawn(), 3) << "neutral, Pass and Fail, each drawn once";
+    EXPECT_EQ(kept->judgeLabel()->PicturesDrawn(), 2);
+    EXPECT_EQ(kept->T1VALUE()->PicturesDrawn(), 4) << "one picture for each value and colour";
+    EXPECT_TRUE(kept->Shape1()->testAttribute(Qt::WA_OpaquePaintEvent)) << "nothing beneath is drawn again";
+    // A disabled window draws its parts in another look; no picture of the
+    // old one stands in for it.
+    window.setEnabled(false);
+    compare("disabled");
 }

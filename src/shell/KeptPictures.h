@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QByteArray>
+#include <QColor>
+#include <QHash>
+#include <QPixmap>
+#include <QSize>
+#include <functional>
+#include <optional>
+
+class QPainter;
+class QWidget;
+
+namespace corvel {
+
+// A frame whose class draws nothing but its edge carries this property set
+// to true.
+inline constexpr char kDrawsOnlyItsFrame[] = "drawsOnlyItsFrame";
+
+// The one colour the widgets beneath `w` paint where it stands, or none when
+// they may paint more than a plain colour there (a gradient, a picture, the
+// edge of a frame, a style sheet, a widget of unknown drawing).
+std::optional<QColor> PlainGroundUnder(const QWidget& w);
+
+// What a widget's drawing depends on besides its own data: its size, its
+// state, its font and its palette's colours in the group it draws with.
+QByteArray WidgetLook(const QWidget& w);
+
+// Pictures of a widget's drawing laid over the ground it stands on, one per
+// look, for parts of the window that change on every frame between a few
+// looks (the lamp, its verdict, the measured value). Drawing the picture
+// once and copying it afterwards gives the pixels the widget gives when it
+// draws itself on that ground each time, and the widget then covers its
+// whole area, so nothing beneath it is drawn again either.
+class KeptPictures {
+public:
+    // Paints the picture kept for `look` on `w`, drawing it with `draw` on
+    // the ground first when it is new and `draw` is given. False when there
+    // is no picture to paint: the widget then draws itself, and the ground
+    // beneath it has been laid already.
+    bool Paint(QWidget& w, const QByteArray& look, const std::function<void(QPainter&)>& draw);
+    // Draws the picture for `look` if it is not kept yet, outside a paint.
+    void Prepare(QWidget& w, const QByteArray& look, const std::function<void(QPainter&)>& draw);
+    // Off: the widget always draws itself (the picture to compare with).
+    void SetOn(QWidget& w, bool on);
+    // Pictures drawn so far.
+    int Drawn() const { return drawn_; }
+
+private:
+    // The ground under `w` now; keeps the pictures only while it and the
+    // size stay.
+    std::optional<QColor> Ground(const QWidget& w);
+    const QPixmap* Find(QWidget& w, const QByteArray& look, const std::function<void(QPainter&)>& draw);
+    static void SetOpaque(QWidget& w, bool opaque);
+
+    bool on_ = true;
+    QSize size_;
+    QRgb ground_ = 0;
+    QHash<QByteArray, QPixmap> pictures_;
+    int drawn_ = 0;
+};
+
+}  // namespace corvel
