@@ -131,7 +131,7 @@ def run_case(name, args, tmp):
             xshares.append(100.0 * (x1 - x0) / hz / (t1 - t0))
         if args.perf:
             os.makedirs(args.perf, exist_ok=True)
-            subprocess.run(["perf", "record", "-q", "--call-graph", "dwarf,32768", "-F", "499", "-p", str(app.pid),
+            subprocess.run(["perf", "record", "-q", "--call-graph", "dwarf,32768", "-F", str(args.perf_freq), "-p", str(app.pid),
                             "-o", os.path.join(args.perf, name + ".data"), "--", "sleep", str(args.perf_seconds)],
                            check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if shot:
@@ -156,6 +156,7 @@ def main():
     ap.add_argument("--warmup", type=float, default=15)
     ap.add_argument("--perf", default="")
     ap.add_argument("--perf-seconds", type=float, default=30)
+    ap.add_argument("--perf-freq", type=int, default=499)
     ap.add_argument("--screenshots", default="")
     args = ap.parse_args()
     with tempfile.TemporaryDirectory() as tmp:
