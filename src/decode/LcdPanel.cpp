@@ -25,6 +25,11 @@ QFont lcdFont(const char* family, int pixelSize, bool bold = false) {
 
 void styleLabel(QLabel* l, const QRect& r, const QFont& font) {
     l->setGeometry(r);
+    // A digit changes on every frame. A label of fixed size and plain text
+    // asks nothing of its parent's layout when its text changes, and does
+    // not look its text over for markup.
+    l->setFixedSize(r.size());
+    l->setTextFormat(Qt::PlainText);
     l->setFont(font);
     l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     l->setAttribute(Qt::WA_TranslucentBackground);
@@ -117,6 +122,18 @@ const QRect kPoints[kPointCount] = {
 
 }  // namespace
 
+namespace {
+// Whether a shown sibling lower in the stack reaches into `w`'s area.
+bool OverlapsWidgetBeneath(const QWidget& w) {
+    for (const QObject* o : w.parentWidget()->children()) {
+        if (o == &w) return false;
+        const auto* sibling = qobject_cast<const QWidget*>(o);
+        if (sibling && sibling->isVisible() && sibling->geometry().intersects(w.geometry())) return true;
+    }
+    return false;
+}
+}  // namespace
+
 LcdDot::LcdDot(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -128,8 +145,28 @@ void LcdDot::SetShown(bool shown) {
 }
 
 void LcdDot::paintEvent(QPaintEvent*) {
+    // A dot stands on the panel's plain ground and nothing else: painting
+    // that ground itself when the dot is off spares the panel a repaint
+    // beneath it each time the point moves.
+    const QWidget* panel = parentWidget();
+    const QBrush ground = panel ? panel->palette().brush(panel->backgroundRole()) : QBrush();
+    const bool plainGround = panel && panel->autoFillBackground() && ground.style() == Qt::SolidPattern &&
+                             ground.isOpaque() && panel->contentsRect().contains(geometry()) &&
+                             !OverlapsWidgetBeneath(*this);
+    if (plainGround != testAttribute(Qt::WA_OpaquePaintEvent)) {
+        setAttribute(Qt::WA_OpaquePaintEvent, plainGround);
+        if (!plainGround) {
+            // Nothing was drawn beneath this time: let the panel draw it.
+            update();
+            return;
+        }
+    }
     // A rectangle drawn with a 5-pixel pen is a solid dot at this size.
-    if (shown_) QPainter(this).fillRect(rect(), Qt::black);
+    if (shown_) {
+        QPainter(this).fillRect(rect(), Qt::black);
+    } else if (plainGround) {
+        QPainter(this).fillRect(rect(), ground.color());
+    }
 }
 
 void LcdDigit::SetCaching(bool on) {

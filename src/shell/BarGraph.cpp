@@ -12,6 +12,13 @@ void BarGraph::paintEvent(QPaintEvent* event) {
     const bool plainUnder = parent && parent->autoFillBackground() &&
                             parent->palette().brush(parent->backgroundRole()).style() == Qt::SolidPattern;
     if (!plainUnder || opt.textVisible || devicePixelRatio() != 1.0) {
+        if (testAttribute(Qt::WA_OpaquePaintEvent)) {
+            // Nothing was drawn beneath: give the area back to the parent,
+            // whose drawing comes first from now on.
+            setAttribute(Qt::WA_OpaquePaintEvent, false);
+            update();
+            return;
+        }
         QProgressBar::paintEvent(event);
         return;
     }
@@ -43,6 +50,9 @@ void BarGraph::paintEvent(QPaintEvent* event) {
         ++drawn_;
         found = pictures_.emplace(opt.progress, std::move(picture)).first;
     }
+    // The picture covers the whole bar, ground and all: nothing beneath
+    // needs drawing again when the bar moves.
+    setAttribute(Qt::WA_OpaquePaintEvent, true);
     QPainter(this).drawPixmap(0, 0, found->second);
 }
 

@@ -13,7 +13,8 @@ namespace corvel {
 // more to draw than everything else the frame changes. A picture is drawn
 // over the colour of the panel beneath, so it is the pixels a direct
 // drawing gives; where the parent has no plain colour the bar draws itself
-// directly.
+// directly. A bar drawn from its pictures covers its whole area, so the
+// panel beneath is not drawn again when it moves.
 class BarGraph final : public QProgressBar {
     Q_OBJECT
 public:

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QPainter>
+#include <QRegion>
 #include <QVariant>
 #include <QWidget>
 
@@ -38,7 +39,26 @@ std::optional<QColor> PlainGroundUnder(const QWidget& w) {
     return std::nullopt;
 }
 
-QByteArray WidgetLook(const QWidget& w) {
+void DrawPicture(QPainter& p, const QPixmap& picture, const QRegion& region) {
+    if (region.rectCount() <= 1) {
+        p.drawPixmap(0, 0, picture);
+        return;
+    }
+    for (const QRect& r : region) {
+        p.setClipRect(r);
+        p.drawPixmap(r.topLeft(), picture, r);
+    }
+}
+
+const QByteArray& FontKey::Of(const QFont& font) {
+    if (!font_ || !(*font_ == font)) {
+        font_ = font;
+        key_ = font.key().toUtf8();
+    }
+    return key_;
+}
+
+QByteArray WidgetLook(const QWidget& w, FontKey& fontKey) {
     QByteArray look;
     const QPalette& pal = w.palette();
     const QPalette::ColorGroup group = !w.isEnabled()       ? QPalette::Disabled
@@ -50,7 +70,7 @@ QByteArray WidgetLook(const QWidget& w) {
     add(static_cast<quint32>(w.hasFocus()) | static_cast<quint32>(w.underMouse()) << 1);
     for (int role = 0; role < QPalette::NColorRoles; ++role)
         add(pal.color(group, static_cast<QPalette::ColorRole>(role)).rgba());
-    look.append(w.font().key().toUtf8());
+    look.append(fontKey.Of(w.font()));
     return look;
 }
 
@@ -105,10 +125,12 @@ void KeptPictures::Prepare(QWidget& w, const QByteArray& look, const std::functi
     if (w.isVisible()) Find(w, look, draw);
 }
 
-bool KeptPictures::Paint(QWidget& w, const QByteArray& look, const std::function<void(QPainter&)>& draw) {
+bool KeptPictures::Paint(QWidget& w, const QRegion& region, const QByteArray& look,
+                         const std::function<void(QPainter&)>& draw) {
     if (const QPixmap* picture = Find(w, look, draw)) {
         SetOpaque(w, true);
-        QPainter(&w).drawPixmap(0, 0, *picture);
+        QPainter p(&w);
+        DrawPicture(p, *picture, region);
         return true;
     }
     if (w.testAttribute(Qt::WA_OpaquePaintEvent)) {

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include "Assets.h"
@@ -49,11 +50,18 @@ void BlinkImage::SetShown(bool shown) {
     update();
 }
 
-void BlinkImage::paintEvent(QPaintEvent*) {
+void BlinkImage::draw(QPainter& p) const {
     if (!shown_) return;
-    QPainter p(this);
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.drawPixmap(rect(), picture_);
+}
+
+void BlinkImage::paintEvent(QPaintEvent* event) {
+    if (coversGround_ && kept_.Paint(*this, event->region(), shown_ ? QByteArrayLiteral("on") : QByteArrayLiteral("off"),
+                                     [this](QPainter& p) { draw(p); }))
+        return;
+    QPainter p(this);
+    draw(p);
 }
 
 void Lamp::SetColor(const QColor& c) {
@@ -69,10 +77,10 @@ void Lamp::draw(QPainter& p) const {
     p.drawEllipse(rect().adjusted(1, 1, -1, -1));
 }
 
-void Lamp::paintEvent(QPaintEvent*) {
+void Lamp::paintEvent(QPaintEvent* event) {
     const QRgb rgba = color_.rgba();
     const QByteArray look(reinterpret_cast<const char*>(&rgba), sizeof rgba);
-    if (kept_.Paint(*this, look, [this](QPainter& p) { draw(p); })) return;
+    if (kept_.Paint(*this, event->region(), look, [this](QPainter& p) { draw(p); })) return;
     QPainter p(this);
     draw(p);
 }
@@ -116,6 +124,10 @@ LimitPanel::LimitPanel(LimitJudge& judge, QWidget* parent) : QFrame(parent), jud
     verdict_ = new VerdictLabel(this);
     verdict_->setObjectName(QStringLiteral("judge"));
     verdict_->setGeometry(232, 44, 64, 28);
+    // The verdict changes on every frame at a limit: as a digit of the
+    // mirror, its size is fixed and its text plain.
+    verdict_->setFixedSize(verdict_->size());
+    verdict_->setTextFormat(Qt::PlainText);
     verdict_->setAlignment(Qt::AlignCenter);
     QFont verdictFont(QStringLiteral("MS Sans Serif"));
     verdictFont.setPixelSize(24);
@@ -127,6 +139,7 @@ LimitPanel::LimitPanel(LimitJudge& judge, QWidget* parent) : QFrame(parent), jud
     image1_ = new BlinkImage(AssetPicture(QStringLiteral("Image1")), this);
     image1_->setObjectName(QStringLiteral("Image1"));
     image1_->setGeometry(310, 13, 25, 24);
+    image1_->SetCoversGround(true);
     image2_ = new BlinkImage(AssetPicture(QStringLiteral("Image2")), this);
     image2_->setObjectName(QStringLiteral("Image2"));
     image2_->setGeometry(310, 13, 25, 24);
@@ -200,6 +213,7 @@ void LimitPanel::Render(bool image1Visible, bool image2Visible) {
 
 void LimitPanel::SetPictureCaching(bool on) {
     lamp_->SetCaching(on);
+    image1_->SetCoversGround(on);
     value_->SetCaching(on);
     verdict_->SetCaching(on);
 }

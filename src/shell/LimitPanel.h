@@ -3,6 +3,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPaintEvent>
 
 #include "record/LimitJudge.h"
 #include "shell/KeptPictures.h"
@@ -60,13 +61,14 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override {
-        if (drawingPicture_ || !kept_.Paint(*this, look(), {})) Base::paintEvent(event);
+        if (drawingPicture_ || !kept_.Paint(*this, event->region(), look(), {})) Base::paintEvent(event);
     }
 
 private:
-    QByteArray look() const { return this->text().toUtf8() + '\0' + WidgetLook(*this); }
+    QByteArray look() { return this->text().toUtf8() + '\0' + WidgetLook(*this, fontKey_); }
 
     KeptPictures kept_;
+    FontKey fontKey_;
     bool drawingPicture_ = false;
     qint64 preparedPalette_ = 0;
 };
@@ -76,20 +78,31 @@ using VerdictLabel = KeptTextWidget<QLabel>;
 // A picture that is shown or not by painting it or not. The activity
 // blinker changes on every frame; hiding and showing real widgets that often
 // makes the toolkit look for the mouse pointer each time, a round trip to
-// the display server.
+// the display server. The lower of the blinker's pair keeps both of its
+// looks laid over the ground beneath, so a blink draws nothing under it.
 class BlinkImage : public QWidget {
     Q_OBJECT
 public:
     BlinkImage(const QPixmap& picture, QWidget* parent);
     void SetShown(bool shown);
     bool Shown() const { return shown_; }
+    // On: the image covers its area with its kept looks (nothing else may
+    // lie beneath it that should show through).
+    void SetCoversGround(bool on) {
+        coversGround_ = on;
+        kept_.SetOn(*this, on);
+    }
 
 protected:
-    void paintEvent(QPaintEvent*) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
+    void draw(QPainter& p) const;
+
     QPixmap picture_;
     bool shown_ = false;
+    bool coversGround_ = false;
+    KeptPictures kept_;
 };
 
 // The limit panel: high and low limit edits, the measured value, the lamp
