@@ -220,7 +220,9 @@ void LcdDigit::ShowText(const QString& text) {
         if (ground.isNull()) return;
         QPixmap laid = ground;
         QPainter(&laid).drawPixmap(0, 0, pictures_.value(text));
-        opaque_.insert(text, laid);
+        // The panel's drawing covers every pixel the digit shows: kept
+        // without an alpha channel, the picture is copied, not blended.
+        opaque_.insert(text, QPixmap::fromImage(laid.toImage().convertToFormat(QImage::Format_RGB32)));
     }
     if (opaque_.contains(text)) setAttribute(Qt::WA_OpaquePaintEvent, true);
 }
