@@ -120,9 +120,6 @@ const QRect kPoints[kPointCount] = {
     {73, 225, 7, 8}, {136, 225, 9, 7}, {200, 225, 7, 8}, {176, 89, 7, 8}, {224, 89, 7, 8}, {272, 89, 9, 8},
 };
 
-}  // namespace
-
-namespace {
 // Whether a shown sibling lower in the stack reaches into `w`'s area.
 bool OverlapsWidgetBeneath(const QWidget& w) {
     for (const QObject* o : w.parentWidget()->children()) {
@@ -132,6 +129,7 @@ bool OverlapsWidgetBeneath(const QWidget& w) {
     }
     return false;
 }
+
 }  // namespace
 
 LcdDot::LcdDot(QWidget* parent) : QWidget(parent) {

@@ -54,10 +54,10 @@ QByteArray WidgetLook(const QWidget& w, FontKey& fontKey);
 // whole area, so nothing beneath it is drawn again either.
 class KeptPictures {
 public:
-    // Paints the picture kept for `look` on `w` where `region` asks, drawing it with `draw` on
-    // the ground first when it is new and `draw` is given. False when there
-    // is no picture to paint: the widget then draws itself, and the ground
-    // beneath it has been laid already.
+    // Paints the picture kept for `look` on `w` where `region` asks,
+    // drawing it with `draw` on the ground first when it is new and `draw`
+    // is given. False when there is no picture to paint: the widget then
+    // draws itself, and the ground beneath it has been laid already.
     bool Paint(QWidget& w, const QRegion& region, const QByteArray& look,
                const std::function<void(QPainter&)>& draw);
     // Draws the picture for `look` if it is not kept yet, outside a paint.

@@ -57,8 +57,9 @@ void BlinkImage::draw(QPainter& p) const {
 }
 
 void BlinkImage::paintEvent(QPaintEvent* event) {
-    if (coversGround_ && kept_.Paint(*this, event->region(), shown_ ? QByteArrayLiteral("on") : QByteArrayLiteral("off"),
-                                     [this](QPainter& p) { draw(p); }))
+    if (coversGround_ &&
+        kept_.Paint(*this, event->region(), shown_ ? QByteArrayLiteral("on") : QByteArrayLiteral("off"),
+                    [this](QPainter& p) { draw(p); }))
         return;
     QPainter p(this);
     draw(p);
