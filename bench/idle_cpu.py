@@ -14,10 +14,13 @@ several windows after a warm-up. Three streams:
 
     bench/idle_cpu.py [--build build/dev] [--cases steady,changing,top]
                       [--rounds 3] [--seconds 60] [--warmup 15]
-                      [--perf DIR [--perf-seconds 30]] [--screenshots DIR]
+                      [--perf DIR [--perf-seconds 30] [--perf-freq 499]]
+                      [--screenshots DIR]
 
 --perf records one extra window per case with `perf record --call-graph
-dwarf` (after the measured rounds, so it does not disturb them).
+dwarf` (after the measured rounds, so it does not disturb them);
+--perf-freq is its samples a second (2999 tells one widget's paint from
+another's in a steady stream).
 """
 
 import argparse
