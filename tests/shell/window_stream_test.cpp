@@ -38,6 +38,14 @@ void Spin(int ms) {
     while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+// A plain white ground for the pictures under test to be laid on.
+void FillWhite(QWidget& window) {
+    window.setAutoFillBackground(true);
+    QPalette white = window.palette();
+    white.setColor(QPalette::Window, Qt::white);
+    window.setPalette(white);
+}
+
 // What the window shows, read back from its backing store.
 QImage OnScreen(QWidget& w) {
     QApplication::processEvents();
@@ -157,10 +165,7 @@ TEST(WindowStream, ShowsWhatAFullRepaintShowsAfterAStream) {
 // progress bar in the same place.
 TEST(BarGraph, LooksAsAPlainProgressBarAtEveryPosition) {
     QWidget window;
-    window.setAutoFillBackground(true);
-    QPalette white = window.palette();
-    white.setColor(QPalette::Window, Qt::white);
-    window.setPalette(white);
+    FillWhite(window);
     window.resize(420, 60);
     auto* kept = new BarGraph(&window);
     auto* plain = new QProgressBar(&window);
@@ -229,10 +234,7 @@ TEST(LcdDigits, LookAsDigitsThatDrawThemselves) {
 // window's ground, through verdicts that change and come back.
 TEST(LimitPanelPictures, LookAsPartsThatDrawThemselves) {
     QWidget window;
-    window.setAutoFillBackground(true);
-    QPalette white = window.palette();
-    white.setColor(QPalette::Window, Qt::white);
-    window.setPalette(white);
+    FillWhite(window);
     window.resize(720, 130);
     Reading reading;
     test::CountingBeeper beeper;
