@@ -8,7 +8,6 @@
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
-#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -215,19 +214,14 @@ void TCommPortDriver::SetComPortPollingDelay(std::uint16_t ms) {
 }
 
 void TCommPortDriver::PollTimerProc() {
-    if (!IsConnected() || !port_->isOpen() || pollQueued_) return;
-    // The chunk is handed over from a call of its own, not from inside the
-    // timer's event: Qt does not fire a timer again while its timeout is
-    // still being handled, so a handler that opens a modal box would
-    // otherwise stop the polling until it returned.
-    pollQueued_ = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this, generation = generation_] {
-            pollQueued_ = false;
-            if (generation == generation_) Poll();
-        },
-        Qt::QueuedConnection);
+    if (!IsConnected() || !port_->isOpen()) return;
+    // Qt does not fire a timer again while its timeout is still being
+    // handled, so a handler that opens a modal box would stop the polling
+    // until it returned. Armed anew, the timer is a fresh one that fires
+    // inside that box's loop too. The chunk is handed over right here; a
+    // call queued for it cost an extra turn of the event loop every poll.
+    pollTimer_->start();
+    Poll();
 }
 
 void TCommPortDriver::Poll() {
@@ -277,17 +271,19 @@ void TCommPortDriver::DeliverBuffered(std::vector<std::uint8_t>& buffer) {
     pollfd p{fd, POLLIN, 0};
     if (::poll(&p, 1, 0) <= 0) return;  // nothing waiting (or a signal): the next tick tries again
     if (p.revents & POLLIN) {
-        int waiting = 0;
-        // A descriptor that cannot say how much is waiting gets one read.
-        if (::ioctl(fd, FIONREAD, &waiting) < 0 || waiting <= 0) waiting = static_cast<int>(buffer.size());
-        qint64 left = std::min<qint64>(waiting, kReadAheadLimit);
+        // Whole buffers until a read comes back short: a meter's frames fit
+        // one buffer, so one read a poll. A device that streams faster than
+        // it is read gives at most the read-ahead limit a poll; the rest
+        // goes with the next.
+        qint64 left = kReadAheadLimit;
         while (left > 0 && live()) {
-            const ssize_t n = ::read(fd, buffer.data(),
-                                     static_cast<std::size_t>(std::min<qint64>(left, qint64(buffer.size()))));
+            const qint64 want = std::min<qint64>(left, qint64(buffer.size()));
+            const ssize_t n = ::read(fd, buffer.data(), static_cast<std::size_t>(want));
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;  // failed and empty reads are dropped silently
             left -= n;
             hand(n);
+            if (n < want) break;
         }
     }
     if ((p.revents & (POLLHUP | POLLERR | POLLNVAL)) && live()) ReleaseVanishedDevice();

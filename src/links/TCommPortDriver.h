@@ -174,7 +174,6 @@ private:
     // close the device of a later one.
     quint64 generation_ = 0;
     int deliveryDepth_ = 0;
-    bool pollQueued_ = false;
     QString openDevice_;
     QString connectFailure_;
     std::vector<std::uint8_t> receiveBuffer_;
