@@ -1,5 +1,6 @@
 #include "record/LogTableGrid.h"
 
+#include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -87,9 +88,6 @@ LogGrid::LogGrid(LogTableModel& model, QWidget* parent) : QTableView(parent), mo
     // lays its children out anew each time).
     for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) bar->setStyle(new TiledPaintStyle(bar));
 
-    follow_.setSingleShot(true);
-    follow_.setInterval(0);
-    connect(&follow_, &QTimer::timeout, this, &LogGrid::FollowNow);
     connect(&model_, &LogTableModel::rowsAppended, this, [this](int first, int) { RowsAppended(first); });
     // Any other change of the model's shape lays the grid out in full.
     connect(&model_, &QAbstractItemModel::modelReset, this, &LogGrid::ForgetAppend);
@@ -112,7 +110,17 @@ LogGrid::LogGrid(LogTableModel& model, QWidget* parent) : QTableView(parent), mo
 
 void LogGrid::RowsAppended(int first) {
     if (appendedFrom_ < 0 || first < appendedFrom_) appendedFrom_ = first;
-    if (!follow_.isActive()) follow_.start();
+    if (followPosted_) return;
+    followPosted_ = true;
+    // A posted call, not a timer: the window's repaint is a posted event of
+    // low priority, so the grid moves before it and the new rows, the
+    // scroll and the rest of the window go to the screen in one paint.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (followPosted_) FollowNow();
+        },
+        Qt::QueuedConnection);
 }
 
 void LogGrid::doItemsLayout() {
@@ -130,13 +138,20 @@ void LogGrid::doItemsLayout() {
 }
 
 void LogGrid::FollowNow() {
-    follow_.stop();
+    followPosted_ = false;
+    // The rows the view has not laid out yet are laid out first, so that the
+    // scroll can reach the newest.
+    executeDelayedItemsLayout();
     const int last = model_.rowCount() - 1;
     if (last < 0) return;
     const int column = currentIndex().isValid() ? currentIndex().column() : 0;
     const QModelIndex newest = model_.index(last, column);
     selectionModel()->setCurrentIndex(newest, QItemSelectionModel::ClearAndSelect);
     scrollTo(newest);
+    // A scroll bar whose range changed has the scroll area lay its bars out
+    // again on a queued call, which would come after this turn's paint and
+    // cost a paint of its own. Run now, it goes to the screen with the rows.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void LogGrid::resizeEvent(QResizeEvent* event) {

@@ -2,7 +2,6 @@
 
 #include <QHeaderView>
 #include <QTableView>
-#include <QTimer>
 
 #include "record/LogTableModel.h"
 
@@ -37,10 +36,6 @@ public:
     // Makes the newest row current and brings it into view now, instead of
     // on the next turn of the event loop.
     void FollowNow();
-    // How long rows may gather before the grid moves to the newest: 0 moves
-    // on the next turn of the event loop. A meter streaming many rows a
-    // second needs no more than a few moves a second on screen.
-    void SetFollowDelay(int ms) { follow_.setInterval(ms); }
 
     // Lays the view out again. After rows were only added at the end the
     // picture on screen is still right, so only the rows that came into
@@ -63,7 +58,7 @@ private:
     LogTableModel& model_;
     // Rows can arrive far faster than the screen shows them; the grid
     // moves to the newest row once per turn of the event loop.
-    QTimer follow_;
+    bool followPosted_ = false;
     // The first row of an append not yet laid out; -1 when anything else
     // changed since the last layout, or nothing did.
     int appendedFrom_ = -1;

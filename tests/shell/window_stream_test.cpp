@@ -62,6 +62,20 @@ FrameBuilder Overload() {
     return FrameBuilder().main(" 0@ ").second("  17");
 }
 
+// Counts the times a window is brought up to date on screen: each is a
+// paint of everything that changed since the last.
+class ScreenUpdates final : public QObject {
+public:
+    explicit ScreenUpdates(QWidget& window) { window.installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::UpdateRequest) ++count;
+        return false;
+    }
+};
+
 struct ShownWindow : WindowRig {
     ShownWindow() {
         w->show();
@@ -90,6 +104,26 @@ TEST(WindowStream, ChartRedrawsAtMostOncePerCatchUpWhenPointAndVerdictMoveEveryF
     EXPECT_EQ(win.w->Chart().Series2().data()->size(), frames + 1) << "every reading is a point";
     EXPECT_LE(painted.Paints(&plot), elapsed / kCatchUpMs + 2);
     EXPECT_GE(painted.Paints(&plot), 1) << "the new points were never shown";
+}
+
+// A frame that makes the grid catch up goes to the screen in one paint with
+// its rows: the scroll bars' new range costs the window no second one.
+TEST(WindowStream, AFrameThatCatchesUpIsOnePaint) {
+    ShownWindow win;
+    for (int i = 0; i < 20; ++i) {  // rows enough for both scroll bars
+        win.oak(Passing());
+        Spin(20);
+    }
+    ScreenUpdates updates(*win.w);
+    for (int i = 0; i < 3; ++i) {
+        Spin(kCatchUpMs + 30);  // the next frame catches up at once
+        const int before = win.w->Log().RowCount();
+        updates.count = 0;
+        win.oak(Passing());
+        Spin(60);
+        EXPECT_EQ(win.w->Log().RowCount(), before + 1);
+        EXPECT_EQ(updates.count, 1) << "catch-up " << i;
+    }
 }
 
 // Which parts of the limit panel a frame repaints, and where.
