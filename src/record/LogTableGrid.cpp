@@ -160,6 +160,14 @@ void LogGrid::resizeEvent(QResizeEvent* event) {
     if (current.isValid() && current.row() == model_.rowCount() - 1) scrollTo(current);
 }
 
+void LogGrid::verticalScrollbarValueChanged(int value) {
+    if (viewport()->underMouse()) {
+        QTableView::verticalScrollbarValueChanged(value);
+        return;
+    }
+    if (value == verticalScrollBar()->maximum() && model_.canFetchMore(rootIndex())) model_.fetchMore(rootIndex());
+}
+
 void LogGrid::wheelEvent(QWheelEvent* event) {
     const QPoint delta = event->angleDelta();
     if (delta.y() == 0 && delta.x() != 0) {  // a sideways tilt scrolls as usual

@@ -50,6 +50,11 @@ protected:
     // under the newest row. A grid following the newest row scrolls to it
     // again.
     void resizeEvent(QResizeEvent* event) override;
+    // On every scroll the item view asks the display server where the
+    // pointer is, to move its hover along: a round trip for every catch-up
+    // while a meter streams. That matters only with the pointer over the
+    // rows.
+    void verticalScrollbarValueChanged(int value) override;
 
 private:
     void RowsAppended(int first);
