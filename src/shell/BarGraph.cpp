@@ -3,20 +3,19 @@
 #include <QPainter>
 #include <QStyle>
 
+#include "shell/KeptPictures.h"
+
 namespace corvel {
 
 void BarGraph::paintEvent(QPaintEvent* event) {
     QStyleOptionProgressBar opt;
     initStyleOption(&opt);
-    const QWidget* parent = parentWidget();
-    const bool plainUnder = parent && parent->autoFillBackground() &&
-                            parent->palette().brush(parent->backgroundRole()).style() == Qt::SolidPattern;
-    if (!plainUnder || opt.textVisible || devicePixelRatio() != 1.0) {
+    const std::optional<QColor> under = PlainGroundUnder(*this);
+    if (!under || opt.textVisible || devicePixelRatio() != 1.0) {
         if (testAttribute(Qt::WA_OpaquePaintEvent)) {
-            // Nothing was drawn beneath: give the area back to the parent,
-            // whose drawing comes first from now on.
-            setAttribute(Qt::WA_OpaquePaintEvent, false);
-            update();
+            // Nothing was drawn beneath: give the area back to what lies
+            // beneath, whose drawing comes first from now on.
+            SetCoversItsArea(*this, false);
             return;
         }
         QProgressBar::paintEvent(event);
@@ -29,7 +28,7 @@ void BarGraph::paintEvent(QPaintEvent* event) {
     look.state = opt.state;
     look.palette = opt.palette.cacheKey();
     look.group = opt.palette.currentColorGroup();
-    look.under = parent->palette().color(parent->backgroundRole());
+    look.under = *under;
     if (!(look == look_)) {
         pictures_.clear();
         look_ = look;
@@ -52,7 +51,7 @@ void BarGraph::paintEvent(QPaintEvent* event) {
     }
     // The picture covers the whole bar, ground and all: nothing beneath
     // needs drawing again when the bar moves.
-    setAttribute(Qt::WA_OpaquePaintEvent, true);
+    SetCoversItsArea(*this, true);
     QPainter(this).drawPixmap(0, 0, found->second);
 }
 

@@ -12,8 +12,8 @@ namespace corvel {
 // moves the bar on every frame, and the style's rounded, shaded bar costs
 // more to draw than everything else the frame changes. A picture is drawn
 // over the colour of the panel beneath, so it is the pixels a direct
-// drawing gives; where the parent has no plain colour the bar draws itself
-// directly. A bar drawn from its pictures covers its whole area, so the
+// drawing gives; where nothing plain and opaque lies beneath, the bar draws
+// itself directly. A bar drawn from its pictures covers its whole area, so the
 // panel beneath is not drawn again when it moves.
 class BarGraph final : public QProgressBar {
     Q_OBJECT

@@ -39,6 +39,13 @@ std::optional<QColor> PlainGroundUnder(const QWidget& w) {
     return std::nullopt;
 }
 
+void SetCoversItsArea(QWidget& w, bool covers) {
+    if (w.testAttribute(Qt::WA_OpaquePaintEvent) == covers) return;
+    w.setAttribute(Qt::WA_OpaquePaintEvent, covers);
+    // Once it is no longer opaque, what lies beneath must be drawn again.
+    if (!covers) w.update();
+}
+
 void DrawPicture(QPainter& p, const QPixmap& picture, const QRegion& region) {
     if (region.rectCount() <= 1) {
         p.drawPixmap(0, 0, picture);
@@ -74,17 +81,10 @@ QByteArray WidgetLook(const QWidget& w, FontKey& fontKey) {
     return look;
 }
 
-void KeptPictures::SetOpaque(QWidget& w, bool opaque) {
-    if (w.testAttribute(Qt::WA_OpaquePaintEvent) == opaque) return;
-    w.setAttribute(Qt::WA_OpaquePaintEvent, opaque);
-    // Once it is no longer opaque, what lies beneath must be drawn again.
-    if (!opaque) w.update();
-}
-
 void KeptPictures::SetOn(QWidget& w, bool on) {
     on_ = on;
     pictures_.clear();
-    SetOpaque(w, false);
+    SetCoversItsArea(w, false);
     w.update();
 }
 
@@ -128,7 +128,7 @@ void KeptPictures::Prepare(QWidget& w, const QByteArray& look, const std::functi
 bool KeptPictures::Paint(QWidget& w, const QRegion& region, const QByteArray& look,
                          const std::function<void(QPainter&)>& draw) {
     if (const QPixmap* picture = Find(w, look, draw)) {
-        SetOpaque(w, true);
+        SetCoversItsArea(w, true);
         QPainter p(&w);
         DrawPicture(p, *picture, region);
         return true;
@@ -139,7 +139,7 @@ bool KeptPictures::Paint(QWidget& w, const QRegion& region, const QByteArray& lo
         if (const std::optional<QColor> ground = Ground(w)) {
             QPainter(&w).fillRect(w.rect(), *ground);
         } else {
-            SetOpaque(w, false);
+            SetCoversItsArea(w, false);
         }
     }
     return false;

@@ -24,6 +24,11 @@ inline constexpr char kDrawsOnlyItsFrame[] = "drawsOnlyItsFrame";
 // edge of a frame, a style sheet, a widget of unknown drawing).
 std::optional<QColor> PlainGroundUnder(const QWidget& w);
 
+// Marks `w` as painting every pixel of its area, so that nothing beneath it
+// is drawn again when it repaints; turned off, the area beneath is drawn
+// again at once.
+void SetCoversItsArea(QWidget& w, bool covers);
+
 // Copies `picture` onto the painter's device where `region` asks. A region
 // of several rectangles is copied one rectangle at a time: under a clip of
 // many rectangles the toolkit blends a picture line by line and hands the
@@ -72,7 +77,6 @@ private:
     // size stay.
     std::optional<QColor> Ground(const QWidget& w);
     const QPixmap* Find(QWidget& w, const QByteArray& look, const std::function<void(QPainter&)>& draw);
-    static void SetOpaque(QWidget& w, bool opaque);
 
     bool on_ = true;
     QSize size_;
