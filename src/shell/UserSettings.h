@@ -11,6 +11,6 @@
 // A damaged or unreadable file reads as empty, so every key falls back to
 // "nothing remembered".
 inline std::unique_ptr<QSettings> OpenUserSettings() {
-    return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                        QStringLiteral("corvel"), QStringLiteral("corvel"));
 }
