@@ -13,6 +13,8 @@ corvel_packages=(
   # printed report: "Arial" is Liberation Sans through fontconfig; the
   # report tests read PDFs back with poppler
   fonts-liberation poppler-utils
+  # the data-file tests check packets with xmllint
+  libxml2-utils
   # The HID layer's test in an emulated machine (tests/vm)
   qemu-system-x86 busybox-static cpio
 )

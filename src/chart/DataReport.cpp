@@ -162,7 +162,7 @@ void DataReport::PaintDetail(QPainter& p, int row, std::string& text) const {
     p.setFont(ReportFonts().body);
 }
 
-void DataReport::PaintFooter(QPainter& p, int page) const {
+void DataReport::PaintFooter(QPainter& p, int page) {
     const Fonts& f = ReportFonts();
     const QRectF band = Band(kFooterTop, kFooterHeight);
     p.fillRect(band, Qt::white);
@@ -175,14 +175,23 @@ void DataReport::PaintFooter(QPainter& p, int page) const {
     Label(p, band, 8.47, 4.23, QStringLiteral("The Page"));
     p.setFont(f.pageNumber);
     p.setPen(Qt::blue);
-    Label(p, band, 24.34, 4.23, QString::number(page + 1));
+    const QString number = QString::number(page + 1);
+    Label(p, band, 24.34, 4.23, number);
+    // "Of" and "Allpage" stand where they always did while the number has
+    // up to four digits; a longer number pushes them right by what it
+    // takes beyond four of the widest digit, so they never run into it.
+    const QFontMetricsF metrics(f.pageNumber, p.device());
+    qreal widestDigit = 0;
+    for (char digit = '0'; digit <= '9'; ++digit)
+        widestDigit = std::max(widestDigit, metrics.horizontalAdvance(QLatin1Char(digit)));
+    const double shift = std::max(0.0, metrics.horizontalAdvance(number) - 4 * widestDigit) / U;
     p.setFont(f.body);
     p.setPen(Qt::black);
-    Label(p, band, 31.75, 4.23, QStringLiteral("Of"));
+    Label(p, band, 31.75 + shift, 4.23, QStringLiteral("Of"));
     // A fixed caption: the report never printed its page total.
     p.setFont(f.allPage);
     p.setPen(Qt::blue);
-    Label(p, band, 37.04, 4.23, QStringLiteral("Allpage"));
+    Label(p, band, 37.04 + shift, 4.23, QStringLiteral("Allpage"));
 }
 
 bool DataReport::Print(QPagedPaintDevice& device, int first, int last,

@@ -82,11 +82,14 @@ public:
     bool Print(QPagedPaintDevice& device, int first, int last,
                const std::function<bool(int done, int total)>& progress = {}) const;
 
+    // The page footer of page `page` (from 0), in the units of PaintPage.
+    // It depends on nothing but the page number.
+    static void PaintFooter(QPainter& p, int page);
+
 private:
     void PaintTitle(QPainter& p) const;
     void PaintColumnHeader(QPainter& p) const;
     void PaintDetail(QPainter& p, int row, std::string& text) const;
-    void PaintFooter(QPainter& p, int page) const;
 
     const ReadingLogStore& rows_;
     int rowCount_;

@@ -1,5 +1,8 @@
 #include "record/XmlPacket.h"
 
+#include <cstdint>
+
+#include "record/ByteCharacters.h"
 #include "record/ReadingLog.h"
 
 namespace corvel {
@@ -44,7 +47,8 @@ void XmlPacket::AppendTail(std::string& out) {
 }
 
 void XmlPacket::AppendEscaped(std::string_view text, std::string& out) {
-    for (const char c : text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
         switch (c) {
             case '<': out += "&lt;"; break;
             case '>': out += "&gt;"; break;
@@ -55,17 +59,24 @@ void XmlPacket::AppendEscaped(std::string_view text, std::string& out) {
             case '\n': out += "&#010;"; break;
             case '\t': out += "&#009;"; break;
             case '\\': out += "&#092;"; break;
-            default:
-                if (static_cast<unsigned char>(c) < 32) {
-                    const int code = static_cast<unsigned char>(c);
-                    out += "&#0";
-                    out += static_cast<char>('0' + code / 10);
-                    out += static_cast<char>('0' + code % 10);
-                    out += ';';
-                } else {
+            default: {
+                const auto byte = static_cast<unsigned char>(c);
+                if (byte >= 0x20 && byte < 0x80) {
                     out += c;
+                    break;
                 }
+                const std::size_t length = XmlUtf8Length(text, i);
+                if (length > 0 && byte >= 0x80) {
+                    out.append(text, i, length);
+                    i += length;
+                    continue;
+                }
+                out += "&#";
+                out += std::to_string(static_cast<std::uint32_t>(ByteCharacter(byte)));
+                out += ';';
+            }
         }
+        ++i;
     }
 }
 

@@ -22,9 +22,15 @@ public:
     // ROWDATA's and DATAPACKET's ends.
     static void AppendTail(std::string& out);
 
-    // An attribute value with the toolkit's escapes; other control
-    // characters, which XML cannot carry as they are, become character
-    // references too.
+    // An attribute value with the toolkit's escapes. The log's texts are
+    // bytes, mostly ASCII; what is valid UTF-8 among them is copied as it
+    // is, so that the packet stays UTF-8 throughout. A byte that is no part
+    // of a UTF-8 character (a text table is read one byte a character)
+    // becomes a character reference to the character it is in
+    // Windows-1252, or in Latin-1 for the five codes Windows-1252 leaves
+    // unused; a control character XML cannot hold becomes a reference to
+    // its picture (U+2400 and on). The reader takes each such reference
+    // back to its one byte, and so a text reads back byte for byte.
     static void AppendEscaped(std::string_view text, std::string& out);
 };
 

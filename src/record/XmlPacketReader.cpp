@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "record/ByteCharacters.h"
 #include "record/NumberText.h"
 #include "record/ReadingLog.h"
 
@@ -61,7 +62,13 @@ bool ReadReference(std::string_view ref, std::string& out) {
         if (code > 0x10FFFF) return false;
     }
     if (code >= 0xD800 && code <= 0xDFFF) return false;
-    AppendUtf8(code, out);
+    // A reference to a character that is one byte of a log text (as the
+    // writer makes for bytes that are not UTF-8) is that byte; characters
+    // written as they are stay UTF-8.
+    if (const auto byte = CharacterByte(code))
+        out += static_cast<char>(*byte);
+    else
+        AppendUtf8(code, out);
     return true;
 }
 
@@ -116,17 +123,36 @@ bool XmlPacketReader::Finish() {
 }
 
 void XmlPacketReader::Scan() {
+    if (!startPassed_) {
+        // A byte-order mark may open the file.
+        const std::string_view mark = "\xEF\xBB\xBF";
+        if (buffer_.size() < mark.size() && mark.starts_with(buffer_)) return;
+        startPassed_ = true;
+        if (std::string_view(buffer_).starts_with(mark)) pos_ = mark.size();
+    }
     while (!failed_ && pos_ < buffer_.size()) {
         if (buffer_[pos_] != '<') {
-            // Text between elements carries nothing for the table.
+            // Text between elements carries nothing for the table. Before
+            // and after the root only white space may stand.
             const std::size_t next = buffer_.find('<', pos_);
-            pos_ = next == std::string::npos ? buffer_.size() : next;
+            const std::size_t end = next == std::string::npos ? buffer_.size() : next;
+            if (open_.empty() && !OutsideRootText(end)) return;
+            pos_ = end;
             continue;
         }
         const Step step = ScanMarkup();
         if (step == Step::Failed) Fail();
         if (step != Step::Done) return;
     }
+}
+
+bool XmlPacketReader::OutsideRootText(std::size_t end) {
+    for (std::size_t i = pos_; i < end; ++i)
+        if (!Space(buffer_[i])) {
+            Fail();
+            return false;
+        }
+    return true;
 }
 
 XmlPacketReader::Step XmlPacketReader::Skip(std::string_view opener, std::string_view closer) {

@@ -21,10 +21,14 @@ namespace corvel {
 // the file: a document type declaration is refused before anything in it
 // is read, so no entity can be declared, and a reference to any entity but
 // the five predefined ones fails. Character references are taken for
-// every code point, control characters included, as the writer uses them.
+// every code point, control characters included; a reference to a
+// character that stands for one byte of a log text (see ByteCharacters.h)
+// gives that byte, any other its UTF-8. Characters written as they are
+// give their bytes as they are, so UTF-8 stays UTF-8.
 //
 // The packet fails when it is not well-formed as far as this reader looks
-// (tags, attributes, nesting, one root), when the root is not DATAPACKET,
+// (tags, attributes, nesting, one root, nothing but white space, comments
+// and processing instructions around the root), when the root is not DATAPACKET,
 // when a record number is no 32-bit integer, or when one tag, comment or
 // other markup is longer than kMaxMarkup bytes.
 class XmlPacketReader final : public LogFileParser {
@@ -49,6 +53,8 @@ private:
     Step ScanStartTag();
     Step ScanEndTag();
     Step Skip(std::string_view opener, std::string_view closer);
+    // Text before or after the root up to `end`: white space only.
+    bool OutsideRootText(std::size_t end);
     bool StartElement(std::string_view name, bool empty);
     void Fail() { failed_ = true; }
 
@@ -62,6 +68,7 @@ private:
     std::size_t pos_ = 0;
     bool failed_ = false;
     bool sawRoot_ = false;
+    bool startPassed_ = false;       // past a byte-order mark, if any
     std::vector<std::string> open_;  // names of the elements open
     std::vector<Attribute> attributes_;
     std::string texts_[6];

@@ -1,13 +1,16 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "Assets.h"
+#include "Version.h"
 #include "links/PortMap.h"
 #include "links/SimulatedUsbBridge.h"
 #include "shell/DemoMeter.h"
@@ -17,48 +20,91 @@
 #include "shell/QuitOnSignal.h"
 #include "shell/TFCOMM.h"
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("corvel"));
+namespace {
 
-    QCommandLineParser options;
-    options.setApplicationDescription(
-        QStringLiteral("Corvel interface program for hand-held air-flow meters."));
-    options.addHelpOption();
-    const QCommandLineOption port(
+// The program's command line.
+struct Options {
+    QCommandLineParser parser;
+    const QCommandLineOption help{parser.addHelpOption()};
+    const QCommandLineOption version{parser.addVersionOption()};
+    const QCommandLineOption port{
         QStringLiteral("port"),
         QStringLiteral("Point a COM name at a serial device, e.g. COM1=/dev/ttyUSB0 (repeatable). "
                        "By default COM1 to COM4 are /dev/ttyS0 to /dev/ttyS3."),
-        QStringLiteral("COMn=DEVICE"));
-    const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Start the simulated meter on COM1 and connect to it."));
-    const QCommandLineOption screenshot(QStringLiteral("screenshot"),
+        QStringLiteral("COMn=DEVICE")};
+    const QCommandLineOption demo{QStringLiteral("demo"),
+                                  QStringLiteral("Start the simulated meter on COM1 and connect to it.")};
+    const QCommandLineOption screenshot{QStringLiteral("screenshot"),
                                         QStringLiteral("Save a picture of the window to FILE, then quit."),
-                                        QStringLiteral("FILE"));
-    const QCommandLineOption after(QStringLiteral("screenshot-after"),
+                                        QStringLiteral("FILE")};
+    const QCommandLineOption after{QStringLiteral("screenshot-after"),
                                    QStringLiteral("Milliseconds before the screenshot (default 3000)."),
-                                   QStringLiteral("MS"), QStringLiteral("3000"));
+                                   QStringLiteral("MS"), QStringLiteral("3000")};
     // USB demo: a simulated "USB to Serial" bridge instead of the system's
     // HID devices, connected at start.
-    const QCommandLineOption demoUsb(
+    const QCommandLineOption demoUsb{
         QStringLiteral("demo-usb"),
-        QStringLiteral("Show a simulated USB to Serial bridge with a meter behind it and connect to it."));
-    options.addOption(demoUsb);
-    const QCommandLineOption connectNow(
+        QStringLiteral("Show a simulated USB to Serial bridge with a meter behind it and connect to it.")};
+    const QCommandLineOption connectNow{
         QStringLiteral("connect"),
-        QStringLiteral("Start the link on COM1 at once, as Connect -> START does."));
-    options.addOption(port);
-    options.addOption(demo);
-    options.addOption(connectNow);
-    options.addOption(screenshot);
-    options.addOption(after);
+        QStringLiteral("Start the link on COM1 at once, as Connect -> START does.")};
     // Answers the start-up restore question for runs without a screen
     // (tests); not a user's option.
-    QCommandLineOption restoreAnswer(QStringLiteral("restore-answer"), QStringLiteral("yes or no"),
-                                     QStringLiteral("ANSWER"));
-    restoreAnswer.setFlags(QCommandLineOption::HiddenFromHelp);
-    options.addOption(restoreAnswer);
-    options.process(app);
+    QCommandLineOption restoreAnswer{QStringLiteral("restore-answer"), QStringLiteral("yes or no"),
+                                     QStringLiteral("ANSWER")};
+
+    Options() {
+        parser.setApplicationDescription(
+            QStringLiteral("Corvel interface program for hand-held air-flow meters."));
+        parser.addOption(demoUsb);
+        parser.addOption(port);
+        parser.addOption(demo);
+        parser.addOption(connectNow);
+        parser.addOption(screenshot);
+        parser.addOption(after);
+        restoreAnswer.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(restoreAnswer);
+    }
+};
+
+// --help and --version answer before the window's application object is
+// made, which needs a display: they work on a terminal without one. The
+// rest of the command line is left to the full parse that follows.
+std::optional<int> AnswerWithoutDisplay(int argc, char** argv) {
+    QCoreApplication plain(argc, argv);
+    Options options;
+    options.parser.parse(QCoreApplication::arguments());
+    if (options.parser.isSet(options.help)) {
+        std::fputs(qPrintable(options.parser.helpText()), stdout);
+        return 0;
+    }
+    // Qt's own options too; process() prints them and ends the program.
+    if (options.parser.isSet(QStringLiteral("help-all"))) options.parser.process(plain);
+    if (options.parser.isSet(options.version)) {
+        std::printf("corvel %s\n", corvel::kVersion);
+        return 0;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("corvel"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(corvel::kVersion));
+    if (const auto answered = AnswerWithoutDisplay(argc, argv)) return *answered;
+
+    QApplication app(argc, argv);
+    Options o;
+    o.parser.process(app);
+    const QCommandLineParser& options = o.parser;
+    const QCommandLineOption& port = o.port;
+    const QCommandLineOption& demo = o.demo;
+    const QCommandLineOption& screenshot = o.screenshot;
+    const QCommandLineOption& after = o.after;
+    const QCommandLineOption& demoUsb = o.demoUsb;
+    const QCommandLineOption& connectNow = o.connectNow;
+    const QCommandLineOption& restoreAnswer = o.restoreAnswer;
 
     corvel::PortMap ports;
     for (const QString& value : options.values(port)) {

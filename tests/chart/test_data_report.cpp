@@ -8,10 +8,13 @@
 #include <QFontInfo>
 #include <QImage>
 #include <QLocale>
+#include <QPageLayout>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
+#include <climits>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -224,6 +227,62 @@ TEST(DataReportPdf, PagesAndBandsStandWhereTheyBelong) {
                 << "page " << p + 1;
         }
         EXPECT_EQ(row, count);
+    }
+}
+
+// The footer's texts stand where they always did while the page number has
+// up to four digits; from five on, the number pushes "Of" and "Allpage"
+// right, and no two texts touch for any page number a log can reach.
+TEST(DataReportPdf, FooterTextsNeverOverlap) {
+    RegisterAssetFonts();
+    const int lastPage = DataReport::PageCount(INT_MAX);
+    static const struct {
+        int page;
+        bool fixedPlaces;  // four digits at most: the places never move
+    } kCases[] = {{1, true},       {9, true},       {10, true},       {888, true},
+                  {8888, true},    {9999, true},    {10000, false},   {88888, false},
+                  {100000, false}, {270271, false}, {8888888, false}, {lastPage, false}};
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("footers.pdf"));
+    {
+        QPdfWriter pdf(file);
+        pdf.setResolution(1200);
+        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                                      QPageLayout::Millimeter));
+        QPainter painter(&pdf);
+        const double scale = DataReport::ScaleFor(pdf.logicalDpiX());
+        for (const auto& c : kCases) {
+            if (&c != kCases) pdf.newPage();
+            painter.resetTransform();
+            painter.scale(scale, scale);
+            DataReport::PaintFooter(painter, c.page - 1);
+        }
+    }
+    const std::vector<Page> pages = ReadWords(file);
+    ASSERT_EQ(pages.size(), std::size(kCases));
+    const double footer = DataReport::kFooterTop + 4.23;
+    for (std::size_t i = 0; i < std::size(kCases); ++i) {
+        const auto& c = kCases[i];
+        SCOPED_TRACE(testing::Message() << "page number " << c.page);
+        const Page& page = pages[i];
+        ExpectWordAt(page, c.page, QStringLiteral("The"), X(8.47), footer);
+        ExpectWordAt(page, c.page, QString::number(c.page), X(24.34), footer);
+        if (c.fixedPlaces) {
+            ExpectWordAt(page, c.page, QStringLiteral("Of"), X(31.75), footer);
+            ExpectWordAt(page, c.page, QStringLiteral("Allpage"), X(37.04), footer);
+        }
+        // Left to right, each word ends before the next begins.
+        const QString order[] = {QStringLiteral("The"), QStringLiteral("Page"), QString::number(c.page),
+                                 QStringLiteral("Of"), QStringLiteral("Allpage")};
+        ASSERT_EQ(page.size(), std::size(order));
+        for (std::size_t w = 0; w < page.size(); ++w) {
+            EXPECT_EQ(page[w].text, order[w]);
+            if (w > 0) {
+                EXPECT_LT(page[w - 1].right, page[w].left)
+                    << page[w - 1].text.toStdString() << " runs into " << page[w].text.toStdString();
+            }
+        }
+        EXPECT_LE(page.back().right, X(DataReport::kBandWidth));
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <fstream>
@@ -27,20 +28,28 @@ TEST(CorvelConvert, ConvertsByNameAndSaysWhatFailed) {
     };
     std::ofstream(path("in.xls"), std::ios::binary) << kHeader << "1\t10:00:00\t\"a b\"\tm|s\tNULL\tNULL\r\n";
     std::ofstream(path("bad.txt"), std::ios::binary) << kHeader << "2\r\n1 2 3 4 5 6 7\r\n";
+    QDir(dir.path()).mkdir(QStringLiteral("folder.xml"));
+    const std::string noSuchFile = "\n" + path("missing.xml") + ": No such file or directory\n";
     const struct {
         const char* in;
         const char* out;
         int exit;
         std::string err;
-        std::string written;  // what OUT starts with
+        bool written;
+        std::string starts;  // what OUT starts with
     } cases[] = {
-        {"in.xls", "a.xml", 0, "", "<?xml version=\"1.0\" standalone=\"yes\"?>"},
-        {"a.xml", "b.txt", 0, "", kHeader + "1\t10:00:00\t\"a b\"\tm|s\tNULL\tNULL\r\n"},
-        {"in.xls", "c.XML", 0, "", kHeader + "1\t"},
-        {"bad.txt", "d.xls", 1, "Failed to Load File!\n", kHeader + "2\tNULL\tNULL\tNULL\tNULL\tNULL\r\n"},
-        {"missing.xml", "e.xls", 1, "Failed to Load File!\n", kHeader},
+        {"in.xls", "a.xml", 0, "", true, "<?xml version=\"1.0\" standalone=\"yes\"?>"},
+        {"a.xml", "b.txt", 0, "", true, kHeader + "1\t10:00:00\t\"a b\"\tm|s\tNULL\tNULL\r\n"},
+        {"in.xls", "c.XML", 0, "", true, kHeader + "1\t"},
+        {"bad.txt", "d.xls", 1, "Failed to Load File!\n", true,
+         kHeader + "2\tNULL\tNULL\tNULL\tNULL\tNULL\r\n"},
+        // An input that cannot be opened at all writes nothing and says why.
+        {"missing.xml", "e.xls", 1, "Failed to Load File!" + noSuchFile, false, ""},
+        {"missing.xml", "e.pdf", 1, "Failed to Load File!" + noSuchFile, false, ""},
+        {"folder.xml", "f.xml", 1, "Failed to Load File!\n" + path("folder.xml") + ": Is a directory\n",
+         false, ""},
         {"in.xls", "no/such/f.xls", 1,
-         "Could not save table to specified file: " + path("no/such/f.xls") + "\n", ""},
+         "Could not save table to specified file: " + path("no/such/f.xls") + "\n", false, ""},
     };
     for (const auto& c : cases) {
         QProcess convert;
@@ -50,7 +59,8 @@ TEST(CorvelConvert, ConvertsByNameAndSaysWhatFailed) {
         EXPECT_EQ(convert.exitCode(), c.exit) << c.in << " -> " << c.out;
         EXPECT_EQ(convert.readAllStandardError().toStdString(), c.err) << c.in << " -> " << c.out;
         EXPECT_TRUE(convert.readAllStandardOutput().isEmpty());
-        EXPECT_EQ(ReadAll(path(c.out)).rfind(c.written, 0), 0u) << c.out;
+        EXPECT_EQ(QFile::exists(QString::fromStdString(path(c.out))), c.written) << c.out;
+        EXPECT_EQ(ReadAll(path(c.out)).rfind(c.starts, 0), 0u) << c.out;
     }
 }
 

@@ -20,6 +20,7 @@
 
 #include "DecodeReport.h"
 #include "MeterFrames.h"
+#include "Version.h"
 #include "shell/TFCOMM.h"
 #include "support/ScriptedPrompts.h"
 
@@ -240,5 +241,95 @@ TEST(DecodeTool, HidLinesAreBoundedWhileTheyAreRead) {
         // A line's worth of the longest report is allowed, not the input.
         EXPECT_LT(endless, shortLine + 4 * 1024)
             << "KiB at peak, against " << shortLine << " for a short line";
+    }
+}
+
+namespace {
+
+struct Ran {
+    int exit = -1;
+    std::string out, err;
+};
+
+// Runs a command as from a terminal without any display: no X or Wayland
+// display and no Qt platform named, and a home of its own.
+Ran RunWithoutDisplay(const QString& program, const QStringList& args, const QString& home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    env.insert(QStringLiteral("HOME"), home);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(program, args);
+    Ran run;
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+        return run;
+    }
+    run.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    run.out = p.readAllStandardOutput().toStdString();
+    run.err = p.readAllStandardError().toStdString();
+    return run;
+}
+
+}  // namespace
+
+// Every command answers --help and --version on a terminal without a
+// display, each with the one version the build sets.
+TEST(EveryCommand, AnswersHelpAndVersionWithoutADisplay) {
+    QTemporaryDir home;
+    const struct {
+        const char* name;
+        const char* path;
+        const char* helpStarts;  // what --help's first line starts with
+    } commands[] = {
+        {"corvel", CORVEL_BIN, "Usage: "},
+        {"corvel-decode", CORVEL_DECODE, "usage: corvel-decode "},
+        {"corvel-convert", CORVEL_CONVERT, "usage: corvel-convert "},
+        {"corvel-hid", CORVEL_HID, "usage: corvel-hid "},
+        {"corvel-meter-sim", CORVEL_METER_SIM, "usage: corvel-meter-sim "},
+    };
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.name);
+        const Ran version =
+            RunWithoutDisplay(QString::fromLatin1(c.path), {QStringLiteral("--version")}, home.path());
+        EXPECT_EQ(version.exit, 0) << version.err;
+        EXPECT_EQ(version.out, std::string(c.name) + " " + corvel::kVersion + "\n");
+        const Ran help =
+            RunWithoutDisplay(QString::fromLatin1(c.path), {QStringLiteral("--help")}, home.path());
+        EXPECT_EQ(help.exit, 0) << help.err;
+        EXPECT_EQ(help.out.rfind(c.helpStarts, 0), 0u) << help.out;
+        EXPECT_NE(help.out.find("--version"), std::string::npos) << help.out;
+        EXPECT_EQ(help.err, "");
+    }
+}
+
+TEST(HidTool, SaysWhatItCannotDo) {
+    QTemporaryDir home;
+    const bool noInterfaces = QDir(QStringLiteral("/sys/class/hidraw")).isEmpty();
+    const std::string usage =
+        RunWithoutDisplay(QStringLiteral(CORVEL_HID), {QStringLiteral("--help")}, home.path()).out;
+    const struct {
+        QStringList args;
+        int exit;
+        std::string err;
+        bool onlyWithoutInterfaces;  // what this machine has decides
+    } cases[] = {
+        {{QStringLiteral("list")}, 0, "corvel-hid: no HID interfaces found\n", true},
+        {{QStringLiteral("lsit")}, 2, "corvel-hid: unknown command: lsit\n" + usage, false},
+        {{QStringLiteral("--list")}, 2, "corvel-hid: unknown command: --list\n" + usage, false},
+        {{QStringLiteral("read")}, 2, usage, false},
+        {{}, 2, usage, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.join(QLatin1Char(' ')).toStdString());
+        if (c.onlyWithoutInterfaces && !noInterfaces) continue;
+        const Ran run = RunWithoutDisplay(QStringLiteral(CORVEL_HID), c.args, home.path());
+        EXPECT_EQ(run.exit, c.exit);
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.out, "");
     }
 }

@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -129,8 +130,88 @@ TEST(SaveXmlPacket, WritesThePacketAsTheToolkitDoes) {
 
 TEST(XmlPacket, EscapesEveryCharacterTheToolkitDoes) {
     std::string out;
-    XmlPacket::AppendEscaped("<>&'\"\r\n\t\\ a\x01\x7f", out);
-    EXPECT_EQ(out, "&lt;&gt;&amp;&apos;&quot;&#013;&#010;&#009;&#092; a&#001;\x7f");
+    XmlPacket::AppendEscaped("<>&'\"\r\n\t\\ a\x7f", out);
+    EXPECT_EQ(out, "&lt;&gt;&amp;&apos;&quot;&#013;&#010;&#009;&#092; a\x7f");
+}
+
+// ---- texts that are not UTF-8 in a packet
+
+struct BytesCase {
+    const char* name;
+    std::string text;     // a log text, at most the table's width
+    std::string escaped;  // as the packet holds it
+};
+
+void PrintTo(const BytesCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+const BytesCase kBytesCases[] = {
+    {"Utf8AsItIs",
+     "\xC2\xB0"
+     "C \xE2\x82\xAC \xF0\x9F\x98\x80",
+     "\xC2\xB0"
+     "C \xE2\x82\xAC \xF0\x9F\x98\x80"},
+    {"LatinOneByte",
+     "25\xB0"
+     "C \xB5m",
+     "25&#176;C &#181;m"},
+    {"Windows1252Byte", "\x80\x85\x99\x9F", "&#8364;&#8230;&#8482;&#376;"},
+    {"UnusedIn1252", "\x81\x8D\x8F\x90\x9D", "&#129;&#141;&#143;&#144;&#157;"},
+    {"ControlCharacters", std::string("\0\x01\x1F\x7F", 4), "&#9216;&#9217;&#9247;\x7F"},
+    {"CutSequence", "a\xE2\x82", "a&#226;&#8218;"},
+    {"StrayContinuation", "\xC2\xB0\xB0", "\xC2\xB0&#176;"},
+    {"Overlong", "\xC0\xAF\xE0\x80\xAF", "&#192;&#175;&#224;&#8364;&#175;"},
+    {"Surrogate", "\xED\xA0\x80", "&#237;&#160;&#8364;"},
+    {"NotACharacter", "\xEF\xBF\xBE", "&#239;&#191;&#190;"},
+    {"BeyondUnicode", "\xF4\x90\x80\x80", "&#244;&#144;&#8364;&#8364;"},
+};
+
+class PacketBytes : public ::testing::TestWithParam<BytesCase> {};
+
+TEST_P(PacketBytes, WritesUtf8) {
+    std::string out;
+    XmlPacket::AppendEscaped(GetParam().text, out);
+    EXPECT_EQ(out, GetParam().escaped);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, PacketBytes, ::testing::ValuesIn(kBytesCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Whether xmllint takes the file as well-formed XML (UTF-8 included).
+bool XmllintTakes(const std::string& path) {
+    const std::string command = "xmllint --noout '" + path + "' 2>&1";
+    return std::system(command.c_str()) == 0;
+}
+
+TEST(SaveXmlPacket, EveryByteIsWellFormedAndReadsBack) {
+    FilesRig rig;
+    int no = 1;
+    for (const BytesCase& c : kBytesCases) rig.AddRow(no++, c.text, "x", c.text, "", c.text);
+    // Every byte value once, in runs the width of a text.
+    std::string all;
+    for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+    for (std::size_t at = 0; at < all.size(); at += ReadingLogStore::kTextWidth)
+        rig.AddRow(no++, all.substr(at, ReadingLogStore::kTextWidth), "", "", "", "");
+    const std::vector<std::string> saved = rig.Rows();
+    const std::string path = rig.folder.Path("bytes.xml");
+    ASSERT_TRUE(rig.files.SaveXmlPacket(path));
+    EXPECT_TRUE(XmllintTakes(path)) << ReadBytes(path);
+    rig.log.Empty();
+    ASSERT_TRUE(rig.files.LoadTableFile(path, false));
+    EXPECT_EQ(rig.Rows(), saved);
+}
+
+// A packet written before texts that are not UTF-8 became references holds
+// them as they are; it reads as it always did.
+TEST(LoadXmlPacket, ReadsOlderPacketsAsTheyWere) {
+    FilesRig rig;
+    const std::string path = rig.folder.Path("old.xml");
+    WriteBytes(path,
+               "<?xml version=\"1.0\" standalone=\"yes\"?>\r\n<DATAPACKET Version=\"2.0\"><ROWDATA>"
+               "<ROW No=\"1\" time=\"\xC2\xB0\xB5\" Value=\"&#001;\"/></ROWDATA></DATAPACKET>\r\n");
+    ASSERT_TRUE(rig.files.LoadTableFile(path, false));
+    EXPECT_EQ(rig.Rows(), std::vector<std::string>{"1|\xC2\xB0\xB5|\x01|||"});
 }
 
 // ---- which format a name gets

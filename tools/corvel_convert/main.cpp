@@ -4,15 +4,22 @@
 // A crash journal can be read too, so that its rows can be rescued by hand,
 // and ".pdf" writes the printed report.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDate>
 #include <QGuiApplication>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "Version.h"
 #include "chart/DataReport.h"
 #include "record/JournalFormat.h"
 #include "record/JournalReplay.h"
@@ -24,10 +31,22 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: corvel-convert IN OUT\n"
+    "       corvel-convert --help | --version\n"
     "Reads IN as the program opens a data file (a name ending in \".xml\" as an\n"
     "XML data packet, any other as a text table) and writes OUT as the program\n"
     "saves one (\".xml\" the packet, \".pdf\" the printed report, any other\n"
     "name the text table). IN may also be the reading log's crash journal.\n";
+
+// Why IN cannot be opened for reading at all, or nothing when it can.
+std::optional<std::string> CannotOpen(const std::string& fileName) {
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::strerror(errno);
+    struct stat st {};
+    const bool folder = ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode);
+    ::close(fd);
+    if (folder) return std::strerror(EISDIR);
+    return std::nullopt;
+}
 
 // A journal is known by its first bytes, whatever its name.
 bool IsJournal(const std::string& fileName) {
@@ -87,12 +106,26 @@ const Output kOutputs[] = {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("corvel-convert %s\n", corvel::kVersion);
+        return 0;
+    }
     if (argc != 3 || std::string_view(argv[1]).empty() || std::string_view(argv[2]).empty()) {
         std::fputs(kUsage, stderr);
         return 2;
     }
     const std::string in = argv[1];
     const std::string out = argv[2];
+    // An input that cannot be opened at all leaves OUT alone, and says why.
+    if (const auto why = CannotOpen(in)) {
+        std::fprintf(stderr, "%s\n%s: %s\n", std::string(corvel::LogFiles::kLoadFailed).c_str(), in.c_str(),
+                     why->c_str());
+        return 1;
+    }
     // The report is painted with the program's fonts, which needs an
     // application object but no display.
     std::unique_ptr<QGuiApplication> app;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "DecodeReport.h"
+#include "Version.h"
 #include "chart/HeadlessChart.h"
 #include "decode/RangeClass.h"
 #include "record/Clock.h"
@@ -31,6 +32,7 @@ constexpr const char* kUsage =
     "                     [--range-class 4|6|34] [--log FILE] [--repeat on|off]\n"
     "                     [--sampling-interval N] [--record-limit N|limitless] [--quiet]\n"
     "       corvel-decode --journal FILE [--log FILE]\n"
+    "       corvel-decode --help | --version\n"
     "Feeds a recorded meter stream through the frame handlers and decoders and\n"
     "prints one JSON object per decoder run. oak, birch and pine read raw bytes;\n"
     "hid reads one input report per line as hexadecimal byte pairs. With --log\n"
@@ -113,6 +115,9 @@ bool parse(int argc, char** argv, Options& o) {
         };
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
+            std::exit(0);
+        } else if (arg == "--version") {
+            std::printf("corvel-decode %s\n", corvel::kVersion);
             std::exit(0);
         } else if (arg == "--handler") {
             if (!value(o.handler)) return false;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Version.h"
 #include "links/HidDeviceController.h"
 #include "links/SystemHidPlatform.h"
 #include "links/UsbBridge.h"
@@ -19,6 +20,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: corvel-hid list\n"
     "       corvel-hid read PATH [--configure]\n"
+    "       corvel-hid --help | --version\n"
     "list prints each present HID interface on a line: its description, its\n"
     "vendor and product identifiers and its path, separated by tabs.\n"
     "read prints each input report of the interface at PATH on a line as\n"
@@ -54,7 +56,9 @@ int List(corvel::HidPlatform& platform) {
     claimed.controller = &controller;
     controller.SetOnEnumerate(corvel::THidEnumerateEvent(&claimed, &Claimed::Enumerate));
     controller.OfferDevices();
-    for (const corvel::HidInterfaceInfo& info : platform.Enumerate()) {
+    const std::vector<corvel::HidInterfaceInfo> interfaces = platform.Enumerate();
+    if (interfaces.empty()) std::fputs("corvel-hid: no HID interfaces found\n", stderr);
+    for (const corvel::HidInterfaceInfo& info : interfaces) {
         corvel::THidDevice* device = nullptr;
         for (auto& d : claimed.devices)
             if (d && d->SetupInfo().InterfacePath == info.path) device = d.get();
@@ -130,9 +134,23 @@ int Read(corvel::HidPlatform& platform, const std::string& path, bool configure)
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
+    const QString command = args.value(0);
+    if (args.size() == 1 && (command == QLatin1String("--help") || command == QLatin1String("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (args.size() == 1 && command == QLatin1String("--version")) {
+        std::printf("corvel-hid %s\n", corvel::kVersion);
+        return 0;
+    }
+    if (!args.isEmpty() && command != QLatin1String("list") && command != QLatin1String("read")) {
+        std::fprintf(stderr, "corvel-hid: unknown command: %s\n", qPrintable(command));
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
     std::unique_ptr<corvel::HidPlatform> platform = corvel::CreateSystemHidPlatform();
-    if (args.size() == 1 && args[0] == QLatin1String("list")) return List(*platform);
-    if ((args.size() == 2 || args.size() == 3) && args[0] == QLatin1String("read")) {
+    if (args.size() == 1 && command == QLatin1String("list")) return List(*platform);
+    if ((args.size() == 2 || args.size() == 3) && command == QLatin1String("read")) {
         const bool configure = args.size() == 3;
         if (configure && args[2] != QLatin1String("--configure")) {
             std::fputs(kUsage, stderr);

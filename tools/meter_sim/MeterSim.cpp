@@ -93,6 +93,7 @@ private:
 std::string Usage() {
     return "usage: corvel-meter-sim [--birch] [--frames FILE] [--baud N] [--link PATH] [--seconds N] [--seed "
            "N]\n"
+           "       corvel-meter-sim --help | --version\n"
            "\n"
            "Streams a simulated air-flow meter on a pseudo-terminal. The slave device's path is the\n"
            "first line printed.\n"
@@ -131,6 +132,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         double number = 0;
         if (name == "--help" || name == "-h") {
             o.help = true;
+        } else if (name == "--version") {
+            o.version = true;
         } else if (name == "--birch") {
             if (inlineValue) {
                 error = "--birch takes no value";

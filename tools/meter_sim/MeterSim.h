@@ -25,6 +25,7 @@ struct Options {
     double seconds = 0;      // 0: until killed
     std::uint32_t seed = 1;
     bool help = false;
+    bool version = false;
 
     int EffectiveBaud() const { return baud > 0 ? baud : family == Family::Birch ? 19200 : 2400; }
 };

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "MeterSim.h"
+#include "Version.h"
 
 namespace {
 volatile std::sig_atomic_t g_stop = 0;
@@ -23,6 +24,10 @@ int main(int argc, char** argv) {
     }
     if (options->help) {
         std::cout << corvel::sim::Usage();
+        return 0;
+    }
+    if (options->version) {
+        std::cout << "corvel-meter-sim " << corvel::kVersion << "\n";
         return 0;
     }
     // No SA_RESTART: the signal has to cut the line's sleep short.
