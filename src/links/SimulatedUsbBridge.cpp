@@ -10,8 +10,8 @@
 #include <cmath>
 #include <ctime>
 
-#include "MeterFrames.h"
-#include "ReadingModel.h"
+#include "sim/MeterFrames.h"
+#include "sim/ReadingModel.h"
 
 namespace corvel {
 

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "DecodeReport.h"
-#include "MeterFrames.h"
+#include "sim/MeterFrames.h"
 #include "shell/TFCOMM.h"
 #include "support/ScriptedPrompts.h"
 

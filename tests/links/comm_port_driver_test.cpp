@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "links/FrameCounter.h"
+#include "support/FrameCounter.h"
 #include "links/TCommPortDriver.h"
 #include "support/LinkTestSupport.h"
 

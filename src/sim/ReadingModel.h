@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <random>
 
-#include "MeterFrames.h"
+#include "sim/MeterFrames.h"
 
 namespace corvel::sim {
 

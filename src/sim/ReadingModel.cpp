@@ -1,4 +1,4 @@
-#include "ReadingModel.h"
+#include "sim/ReadingModel.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "MeterFrames.h"
+#include "sim/MeterFrames.h"
 
 #include <cmath>
 #include <cstdio>
