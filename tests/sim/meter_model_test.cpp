@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
+#include "decode/DecoderHost.h"
 #include "decode/FrameAssembly.h"
+#include "decode/SegmentDecoders.h"
 #include "decode/SegmentFormat.h"
 #include "sim/MeterFrames.h"
 #include "sim/ReadingModel.h"
@@ -17,6 +20,7 @@ namespace corvel {
 namespace {
 
 using sim::Display;
+using sim::SpeedUnit;
 using test::DecodedRow;
 using test::LowerDigits;
 using test::Trimmed;
@@ -143,7 +147,7 @@ TEST_P(ReadingRuns, WanderGustRangeAndOverloadLikeAMeter) {
         }
         EXPECT_EQ(main, Trimmed(d.MainText()));
         decimals.insert(d.mainDecimals);
-        if (model.unit() == sim::ReadingModel::Unit::MetresPerSecond) calm.push_back(std::stod(main));
+        if (d.unit == SpeedUnit::MetresPerSecond) calm.push_back(std::stod(main));
     }
     EXPECT_GE(decimals.size(), 2u) << "the point moves now and then";
     EXPECT_GT(overloads, 0);
@@ -165,6 +169,131 @@ TEST(ReadingModel, TheSameSeedReplaysTheSameDisplays) {
         b.Advance(0.3);
         ASSERT_EQ(a.display().MainText(), b.display().MainText());
     }
+}
+
+// --- USB frames -----------------------------------------------------------------
+
+// The program's HID frame handler and decoders, with the reading each
+// decoder run hands on.
+class UsbPath : public FrameSink, public DecoderHost {
+public:
+    UsbPath() { decoders_.SetDecimalSeparator("."); }
+
+    void Feed(const std::vector<std::uint8_t>& frame) {
+        // One byte a report, then the empty report that takes the frame out.
+        for (std::uint8_t b : frame) {
+            const std::uint8_t report[] = {0x01, b};
+            frames_.HidDataToFrame(report, 2);
+        }
+        const std::uint8_t empty[] = {0x00};
+        frames_.HidDataToFrame(empty, 1);
+    }
+
+    std::string decoder;
+    std::vector<Reading> logged;
+    Reading reading;
+
+private:
+    void LcdDisplayOak() override { run("oak", &SegmentDecoders::LcdDisplayOak); }
+    void LcdDisplayBirch() override { run("birch", &SegmentDecoders::LcdDisplayBirch); }
+    void LcdDisplayPine() override { run("pine", &SegmentDecoders::LcdDisplayPine); }
+    void run(const char* name, void (SegmentDecoders::*decode)(std::string_view)) {
+        decoder = name;
+        (decoders_.*decode)(frames_.CurrentFrame());
+    }
+    void OverLimitAlarm(double) override {}
+    void JudgeReading() override {}
+    void INDataToTable() override { logged.push_back(reading); }
+    void ShowSeries(int) override {}
+    bool BtFillChecked() const override { return false; }
+
+    LcdMirror mirror_;
+    FrameAssembly frames_{*this};
+    SegmentDecoders decoders_{mirror_, reading, *this};
+};
+
+Display Shown(double value, int decimals, SpeedUnit unit) {
+    Display d;
+    d.unit = unit;
+    d.temperature = true;
+    EXPECT_TRUE(sim::FormatRow(17.3, 1, d.second));
+    d.secondDecimals = 1;
+    if (value < 0) return sim::Overload(d);
+    EXPECT_TRUE(sim::FormatRow(value, decimals, d.main));
+    d.mainDecimals = decimals;
+    return d;
+}
+
+TEST(UsbFrames, ReadBackAsTheDisplayShowedThem) {
+    struct Case {
+        const char* name;
+        Display display;
+        int type;
+        const char* decoder;
+        const char* value;
+        const char* unit;  // what the decoder makes of the unit
+        bool pineCarries;
+    };
+    const Case cases[] = {
+        {"MetresPerSecondOak", Shown(3.2, 2, SpeedUnit::MetresPerSecond), 0, "oak", "3.20", "m|s", true},
+        {"FeetPerMinuteOak", Shown(329.9, 1, SpeedUnit::FeetPerMinute), 1, "oak", "329.9", "ft|min", false},
+        {"FeetPerMinuteWhole", Shown(1614, 0, SpeedUnit::FeetPerMinute), 0, "oak", "1614", "ft|min", false},
+        {"OverloadKeepsItsUnit", Shown(-1, 0, SpeedUnit::FeetPerMinute), 1, "oak", "0L", "ft|min", false},
+        {"MetresPerSecondPine", Shown(0.05, 2, SpeedUnit::MetresPerSecond), 15, "pine", "0.05", "m|s", true},
+        // Why a Pine frame may only carry m/s: the ft/min mark lies beyond
+        // the positions the Pine decoder reads, and the reading has no unit.
+        {"FeetPerMinutePineLosesItsUnit", Shown(629, 0, SpeedUnit::FeetPerMinute), 15, "pine", "629", "",
+         false},
+        {"NoUnit", Shown(12.34, 2, SpeedUnit::None), 0, "oak", "12.34", "", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto frame = sim::UsbFrame(c.display, c.type);
+        ASSERT_EQ(frame.size(), static_cast<std::size_t>(sim::kUsbFrameBytes));
+        EXPECT_EQ(std::count(frame.begin(), frame.end(), 0x0D), 1) << "only the end may look like CR";
+        UsbPath path;
+        path.Feed(frame);
+        EXPECT_EQ(path.decoder, c.decoder);
+        ASSERT_EQ(path.logged.size(), 1u);
+        EXPECT_EQ(path.logged[0].ValueText, c.value);
+        EXPECT_EQ(path.logged[0].UnitText, c.unit);
+        EXPECT_EQ(path.logged[0].Value2Text, "17.3");
+        EXPECT_EQ(path.logged[0].Unit2Text, "#");
+        EXPECT_EQ(sim::PineFrameCarries(c.display), c.pineCarries);
+    }
+}
+
+TEST(UsbFrames, ABirchFrameShowsTheMainRow) {
+    UsbPath path;
+    path.Feed(sim::UsbFrame(Shown(3.2, 2, SpeedUnit::MetresPerSecond), 3));
+    EXPECT_EQ(path.decoder, "birch");
+    EXPECT_TRUE(path.logged.empty()) << "Birch readings are shown, not logged";
+}
+
+// The unit a display shows always belongs to its digits: m/s with two
+// decimals, ft/min with one or none, over many unit changes and at the
+// pace the USB line asks for displays.
+TEST_P(ReadingRuns, TheUnitChangesWithTheDigitsInOneRefresh) {
+    sim::ReadingModel model(GetParam(), 1);
+    std::set<SpeedUnit> units;
+    int changes = 0;
+    SpeedUnit last = model.display().unit;
+    for (int i = 0; i < 4 * 60 * 30; ++i) {  // half an hour, four frames a second
+        model.Advance(0.25);
+        const Display& d = model.display();
+        units.insert(d.unit);
+        changes += d.unit != last;
+        last = d.unit;
+        ASSERT_TRUE(d.temperature);
+        ASSERT_EQ(d.secondDecimals, 1);
+        if (Trimmed(d.MainText()) == "0L") continue;
+        if (d.unit == SpeedUnit::MetresPerSecond)
+            ASSERT_EQ(d.mainDecimals, 2) << d.MainText() << " at " << i;
+        else
+            ASSERT_LE(d.mainDecimals, 1) << d.MainText() << " at " << i;
+    }
+    EXPECT_EQ(units, (std::set<SpeedUnit>{SpeedUnit::MetresPerSecond, SpeedUnit::FeetPerMinute}));
+    EXPECT_GE(changes, 4);
 }
 
 }  // namespace
