@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "DecodeReport.h"
-#include "sim/MeterFrames.h"
 #include "shell/TFCOMM.h"
+#include "sim/MeterFrames.h"
 #include "support/ScriptedPrompts.h"
 
 extern char** environ;
