@@ -10,30 +10,14 @@
 #include <cmath>
 #include <ctime>
 
-#include "MeterFrames.h"
-#include "ReadingModel.h"
+#include "sim/MeterFrames.h"
+#include "sim/ReadingModel.h"
 
 namespace corvel {
 
-namespace {
-
-// Frame bit n (1-based) of the positions, most significant bit first.
-void SetBit(std::array<std::uint8_t, 32>& pos, int n) {
-    pos[static_cast<std::size_t>((n - 1) / 4)] |= static_cast<std::uint8_t>(1U << (3 - (n - 1) % 4));
-}
-
-constexpr int kBitUsb = 80;
-constexpr int kBitVel = 82;
-constexpr int kBitCelsius = 93;  // the second row's degree sign
-constexpr int kBitTemp = 97;
-constexpr int kBitMetresPerSecond = 104;
-constexpr int kBitFeetPerMinute = 106;
-
-}  // namespace
-
 // The meter and the serial line behind the bridge.
 struct SimulatedUsbBridge::Line {
-    explicit Line(const Options& o) : options(o), model(o.seed) {}
+    explicit Line(const Options& o) : options(o), model(o.seed, 1) {}
 
     // The next input report (without its number byte): count and data.
     // Returns whether it was the first empty report after a frame's end.
@@ -64,24 +48,12 @@ struct SimulatedUsbBridge::Line {
 
     void loadFrame() {
         model.Advance(1.0 / options.framesPerSecond);
-        sim::Display d = model.display();
-        sim::FormatRow(model.temperature(), 1, d.second);
-        d.secondDecimals = 1;
-        std::array<std::uint8_t, 32> pos = sim::SegmentPositions(d);
-        pos[0] = 0;
-        pos[1] = static_cast<std::uint8_t>(TypeDigit(frameNo));
-        SetBit(pos, kBitUsb);
-        SetBit(pos, kBitVel);
-        SetBit(pos, kBitTemp);
-        SetBit(pos, kBitCelsius);
-        SetBit(pos, model.unit() == sim::ReadingModel::Unit::MetresPerSecond ? kBitMetresPerSecond
-                                                                             : kBitFeetPerMinute);
-        frame.clear();
-        // Upper digit 3 on every byte: the frame starts with 0x30 and no
-        // byte inside it looks like CR or LF.
-        for (std::uint8_t p : pos) frame.push_back(static_cast<std::uint8_t>(0x30 | p));
-        frame.push_back(0x0D);
-        frame.push_back(0x0A);
+        const sim::Display& shown = model.display();
+        // A Pine frame ends before the ft/min mark: a Pine meter never
+        // shows that unit, so such a display goes out as an Oak frame.
+        int type = TypeDigit(frameNo);
+        if (type == 15 && !sim::PineFrameCarries(shown)) type = static_cast<int>(frameNo % 2);
+        frame = sim::UsbFrame(shown, type);
         sent = 0;
     }
 

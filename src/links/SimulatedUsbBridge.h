@@ -9,7 +9,10 @@
 // time (count byte 1) or nothing (count byte 0). The meter sends a full
 // 32-position segment frame, ended by CR LF, four times a second: units,
 // annunciators and a second row with the air temperature, its type digit
-// mostly Oak (0 and 1), now and then Birch (3) or Pine (15).
+// mostly Oak (0 and 1), now and then Birch (3) or Pine (15). Its display
+// refreshes twice a second, digits and unit together, so every frame shows
+// one whole display; a display in ft/min, which a Pine frame cannot show,
+// goes out as an Oak frame.
 
 #include <atomic>
 #include <chrono>

@@ -124,6 +124,13 @@ void ConnectionControl::UsbDevicesRebuilt() {
         return;
     }
     SetDown(GroupButton::USBCon, false);
+    if (usb_->DevListSelected() >= 0) {
+        // A bridge is there but cannot be read (only queried): let go
+        // without a word, as USB Connect does with such a bridge, and keep
+        // it selected. The message below is for a cable that is gone.
+        usb_->SelectedDevice = device;
+        return;
+    }
     later([this] { prompts_.Message(UserPrompts::Kind::Information, UsbBridge::kNoCable); });
 }
 

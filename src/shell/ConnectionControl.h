@@ -66,7 +66,8 @@ public:
     // IFAlder checked).
     void AttachUsb(UsbBridge& usb, THidDataEvent frameHandler, bool profileReadsUsb);
     // After a device change rebuilt the list: keeps the user's choice to be
-    // connected on the bridge selected again, or lets go when none is left.
+    // connected on the bridge selected again; lets go silently when that
+    // bridge cannot be read, and with a message when none is left.
     void UsbDevicesRebuilt();
     static constexpr const char* kMeterSilent =
         "USB interface cable is securely connected, please check if the meter is ready.";

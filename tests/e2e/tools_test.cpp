@@ -19,9 +19,9 @@
 #include <vector>
 
 #include "DecodeReport.h"
-#include "MeterFrames.h"
 #include "Version.h"
 #include "shell/TFCOMM.h"
+#include "sim/MeterFrames.h"
 #include "support/ScriptedPrompts.h"
 
 extern char** environ;

@@ -12,8 +12,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "links/FrameCounter.h"
 #include "links/TCommPortDriver.h"
+#include "support/FrameCounter.h"
 #include "support/LinkTestSupport.h"
 
 namespace corvel {

@@ -1,198 +1,24 @@
+// corvel-meter-sim: its command line, its byte sources and line pacing,
+// and the running simulator read through the program's own serial driver.
+
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
-#include <set>
 
 #include "MeterSim.h"
 #include "decode/SegmentFormat.h"
-#include "links/FrameCounter.h"
-#include "support/LinkTestSupport.h"
 #include "links/TCommPortDriver.h"
+#include "support/FrameCounter.h"
+#include "support/LinkTestSupport.h"
+#include "support/SegmentRows.h"
 
 namespace corvel {
 namespace {
 
-using sim::Display;
-
-// A row as the program's Oak decoder writes it: digits left to right with
-// the point where its bit is set, "@" as "L", blank digits left out.
-std::string DecodedRow(const SegmentBits& bits, int leftDigit) {
-    std::string text;
-    for (int k = leftDigit; k > leftDigit - 4; --k) {
-        char c = SegmentCodeTable::Lookup(bits.pattern(k));
-        if (c == '@') c = 'L';
-        if (c) text += c;
-        // A digit's point bit lights the point to its right.
-        if (k != leftDigit - 3 && bits.point(k)) text += '.';
-    }
-    return text;
-}
-
-std::string Trimmed(std::string s) {
-    std::string out;
-    for (char c : s)
-        if (c != ' ') out += c;
-    return out;
-}
-
-std::string LowerDigits(const std::vector<std::uint8_t>& frame, std::string* upper = nullptr) {
-    static const char* hex = "0123456789ABCDEF";
-    std::string lower;
-    for (auto b : frame) {
-        lower += hex[b & 0xF];
-        if (upper) *upper += hex[b >> 4];
-    }
-    return lower;
-}
-
-// --- the segment table ----------------------------------------------------------
-
-TEST(MeterFrames, EverySegmentPatternReadsBackThroughTheProgramsTable) {
-    const std::pair<char, char> table[] = {{'0', '0'}, {'1', '1'}, {'2', '2'}, {'3', '3'},
-                                           {'4', '4'}, {'5', '5'}, {'6', '6'}, {'7', '7'},
-                                           {'8', '8'}, {'9', '9'}, {'L', '@'}, {' ', 0}};
-    for (const auto& [shown, decoded] : table)
-        EXPECT_EQ(SegmentCodeTable::Lookup(sim::SegmentPattern(shown)), decoded)
-            << "character '" << shown << "'";
-}
-
-// --- Oak frames -----------------------------------------------------------------
-
-struct OakCase {
-    const char* name;
-    double value;  // < 0: over-load
-    int decimals;
-    double celsius;
-    const char* main;    // ValueText the decoder builds
-    const char* second;  // Value2Text
-};
-
-class OakFrames : public ::testing::TestWithParam<OakCase> {};
-
-TEST_P(OakFrames, DecodeToTheIntendedReading) {
-    const auto& c = GetParam();
-    Display d;
-    ASSERT_TRUE(sim::FormatRow(c.celsius, 0, d.second));
-    if (c.value < 0) {
-        d = sim::Overload(d);
-    } else {
-        ASSERT_TRUE(sim::FormatRow(c.value, c.decimals, d.main));
-        d.mainDecimals = c.decimals;
-    }
-    const auto frame = sim::OakFrame(d);
-    ASSERT_EQ(frame.size(), 14u);
-    std::string upper;
-    const std::string lower = LowerDigits(frame, &upper);
-    EXPECT_EQ(upper, "123456789ABCDE");
-
-    test::AcceptedFrames accepted;
-    accepted.assembly().HOakRData(frame.data(), static_cast<std::int32_t>(frame.size()));
-    ASSERT_EQ(accepted.oak.size(), 1u);
-    EXPECT_EQ(accepted.oak[0], lower);
-
-    const SegmentBits bits(lower);
-    EXPECT_EQ(DecodedRow(bits, 4), c.main);
-    EXPECT_EQ(DecodedRow(bits, 8), c.second);
-    EXPECT_TRUE(sim::SecondRowSurvivesOak(d));
-}
-
-INSTANTIATE_TEST_SUITE_P(Readings, OakFrames,
-                         ::testing::Values(OakCase{"CalmAir", 3.20, 2, 17, "3.20", "17"},
-                                           OakCase{"BelowOne", 0.05, 2, 15, "0.05", "15"},
-                                           OakCase{"Gust", 12.34, 2, 19, "12.34", "19"},
-                                           OakCase{"FeetPerMinuteLow", 329.9, 1, 10, "329.9", "10"},
-                                           OakCase{"FeetPerMinute", 1614, 0, 18, "1614", "18"},
-                                           OakCase{"ThreeDecimals", 1.234, 3, 16, "1.234", "16"},
-                                           OakCase{"Zero", 0, 2, 17, "0.00", "17"},
-                                           OakCase{"Overload", -1, 0, 17, "0L", "17"}),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(MeterFrames, SecondRowSurvivalMatchesWhatTheDecoderReadsBack) {
-    // Every whole second-row value up to 99: the simulator's own test of
-    // which values an Oak frame carries must agree with the decoder.
-    int surviving = 0;
-    for (int v = 0; v <= 99; ++v) {
-        Display d;
-        d.main = {' ', '3', '2', '0'};
-        d.mainDecimals = 2;
-        ASSERT_TRUE(sim::FormatRow(v, 0, d.second));
-        const SegmentBits bits(LowerDigits(sim::OakFrame(d)));
-        const bool readsBack = DecodedRow(bits, 8) == Trimmed(d.SecondText());
-        EXPECT_EQ(sim::SecondRowSurvivesOak(d), readsBack) << "second row " << v;
-        surviving += readsBack;
-    }
-    EXPECT_EQ(surviving, 40);  // 0-9, 10-19, 40-49, 70-79
-}
-
-// --- Birch frames ---------------------------------------------------------------
-
-TEST(MeterFrames, BirchFramesAreAcceptedAndCarryTheMainRow) {
-    Display d;
-    ASSERT_TRUE(sim::FormatRow(3.2, 2, d.main));
-    d.mainDecimals = 2;
-    const auto frame = sim::BirchFrame(d);
-    ASSERT_EQ(frame.size(), 11u);
-    EXPECT_EQ(frame.front() & 0xF, 0xA);
-    EXPECT_EQ(frame.back(), 0x0D);
-    EXPECT_EQ(std::count(frame.begin(), frame.end(), 0x0D), 1) << "only the last byte may end the frame";
-
-    test::AcceptedFrames accepted;
-    accepted.assembly().HBirchRData(frame.data(), static_cast<std::int32_t>(frame.size()));
-    ASSERT_EQ(accepted.birch.size(), 1u);
-    EXPECT_EQ(DecodedRow(SegmentBits(accepted.birch[0]), 4), "3.20");
-}
-
-// --- the readings ---------------------------------------------------------------
-
-class ReadingRuns : public ::testing::TestWithParam<std::uint32_t> {};
-
-TEST_P(ReadingRuns, WanderGustRangeAndOverloadLikeAMeter) {
-    sim::ReadingModel model(GetParam());
-    std::set<int> decimals;
-    int overloads = 0;
-    int refreshes = 0;
-    std::vector<double> calm;
-    for (int i = 0; i < 20 * 60 * 2; ++i) {  // twenty minutes of refreshes
-        model.Advance(sim::ReadingModel::kRefreshSeconds);
-        const Display& d = model.display();
-        ++refreshes;
-        const SegmentBits bits(LowerDigits(sim::OakFrame(d)));
-        const std::string main = DecodedRow(bits, 4);
-        const std::string second = DecodedRow(bits, 8);
-        ASSERT_FALSE(second.empty()) << "a blank second row would keep the reading out of the log";
-        ASSERT_FALSE(main.empty());
-        if (main == "0L") {
-            ++overloads;
-            continue;
-        }
-        EXPECT_EQ(main, Trimmed(d.MainText()));
-        decimals.insert(d.mainDecimals);
-        if (model.unit() == sim::ReadingModel::Unit::MetresPerSecond) calm.push_back(std::stod(main));
-    }
-    EXPECT_GE(decimals.size(), 2u) << "the point moves now and then";
-    EXPECT_GT(overloads, 0);
-    EXPECT_LT(overloads, refreshes / 10) << "over-load is the exception";
-    ASSERT_FALSE(calm.empty());
-    std::sort(calm.begin(), calm.end());
-    const double median = calm[calm.size() / 2];
-    EXPECT_GT(median, 2.0);
-    EXPECT_LT(median, 5.0);
-    EXPECT_GT(calm.back() - calm.front(), 1.0) << "the air moves";
-}
-
-INSTANTIATE_TEST_SUITE_P(Seeds, ReadingRuns, ::testing::Values(1u, 2u, 3u, 4242u));
-
-TEST(ReadingModel, TheSameSeedReplaysTheSameDisplays) {
-    sim::ReadingModel a(7), b(7);
-    for (int i = 0; i < 500; ++i) {
-        a.Advance(0.3);
-        b.Advance(0.3);
-        ASSERT_EQ(a.display().MainText(), b.display().MainText());
-    }
-}
+using test::DecodedRow;
 
 TEST(FrameSource, EveryGeneratedOakFrameIsAccepted) {
     sim::FrameSource source(sim::Family::Oak, 2400, 3);

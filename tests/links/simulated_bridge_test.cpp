@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "decode/DecoderHost.h"
 #include "decode/FrameAssembly.h"
+#include "decode/SegmentDecoders.h"
 #include "decode/SegmentFormat.h"
 #include "links/SimulatedUsbBridge.h"
 
@@ -22,6 +24,36 @@ struct Runs : FrameSink {
     void LcdDisplayBirch() override { runs.push_back({'B', frames->CurrentFrame()}); }
     void LcdDisplayPine() override { runs.push_back({'P', frames->CurrentFrame()}); }
 };
+
+// The readings the decoders hand to the log, from the frames the HID frame
+// handler takes out of the bridge's reports.
+struct LoggedReadings : FrameSink, DecoderHost {
+    LoggedReadings() { decoders.SetDecimalSeparator("."); }
+    void LcdDisplayOak() override { decoders.LcdDisplayOak(frames.CurrentFrame()); }
+    void LcdDisplayBirch() override { decoders.LcdDisplayBirch(frames.CurrentFrame()); }
+    void LcdDisplayPine() override {
+        ++pine;
+        decoders.LcdDisplayPine(frames.CurrentFrame());
+    }
+    void OverLimitAlarm(double) override {}
+    void JudgeReading() override {}
+    void INDataToTable() override { rows.push_back(reading); }
+    void ShowSeries(int) override {}
+    bool BtFillChecked() const override { return false; }
+
+    LcdMirror mirror;
+    Reading reading;
+    FrameAssembly frames{*this};
+    SegmentDecoders decoders{mirror, reading, *this};
+    std::vector<Reading> rows;
+    int pine = 0;
+};
+
+// Digits after the point of a row text.
+int Decimals(const std::string& value) {
+    const auto dot = value.find('.');
+    return dot == std::string::npos ? 0 : static_cast<int>(value.size() - dot - 1);
+}
 
 }  // namespace
 
@@ -88,4 +120,44 @@ TEST(SimulatedBridge, StreamsFullFramesOfEveryTypeOneByteAReport) {
     EXPECT_EQ(byDecoder['P'], 1);
     EXPECT_EQ(byDecoder['O'], 15);
     EXPECT_EQ(bridge.ReportsRead(), 4100u);
+}
+
+// Over minutes in which the meter switches between m/s and ft/min, every
+// reading the log receives has a unit, and the unit its digits are shown in
+// (m/s with two decimals, ft/min with one or none).
+TEST(SimulatedBridge, EveryLoggedReadingCarriesTheUnitOfItsDigits) {
+    for (const std::uint32_t seed : {7u, 2u}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        SimulatedUsbBridge::Options options;
+        options.realTime = false;
+        options.seed = seed;
+        SimulatedUsbBridge bridge(options);
+        int error = 0;
+        auto h = bridge.Open(SimulatedUsbBridge::kPath, HidPlatform::Access::Read, error);
+        ASSERT_NE(h, nullptr);
+        LoggedReadings log;
+        for (int i = 0; i < 10 * 60 * 1000; ++i) {  // ten minutes of reports
+            std::uint8_t report[64];
+            ASSERT_EQ(h->Read(report, sizeof report, 10, error), 64);
+            log.frames.HidDataToFrame(report + 1, 63);
+        }
+        std::map<std::string, int> byUnit;
+        int mismatched = 0;
+        for (const Reading& r : log.rows) {
+            ++byUnit[r.UnitText];
+            if (r.ValueText == "0L") continue;
+            const bool fits = r.UnitText == "m|s" ? Decimals(r.ValueText) == 2 : Decimals(r.ValueText) <= 1;
+            if (!fits) {
+                ++mismatched;
+                ADD_FAILURE() << r.ValueText << " logged as " << r.UnitText;
+            }
+        }
+        EXPECT_EQ(byUnit.count(""), 0u)
+            << byUnit[""] << " of " << log.rows.size() << " readings without a unit";
+        EXPECT_EQ(mismatched, 0);
+        // The run covered what could go wrong: both units, and Pine frames.
+        EXPECT_GT(byUnit["m|s"], 100);
+        EXPECT_GT(byUnit["ft|min"], 100);
+        EXPECT_GT(log.pine, 50);
+    }
 }

@@ -383,6 +383,50 @@ TEST(UsbDeviceChange, TheBridgePulledOutReleasesTheLink) {
     EXPECT_EQ(w.Usb().HistoryListBox().size(), lines);
 }
 
+// A device change while connected ends as USB Connect would on the list it
+// leaves: only a bridge that is gone altogether is worth a message.
+TEST(UsbDeviceChange, TheRebuiltListDecidesLikeUsbConnect) {
+    struct Case {
+        const char* name;
+        std::vector<FakeHidPlatform::Device> after;  // what is plugged in afterwards
+        bool down;
+        bool reading;
+        const char* selected;  // path of SelectedDevice, "" for none
+        std::vector<std::string> messages;
+    };
+    FakeHidPlatform::Device queryOnly = Bridge("/dev/hidraw2", 12);
+    queryOnly.readWrite = false;
+    const FakeHidPlatform::Device mouse = Device("/dev/hidraw0", 1, u"Optical Mouse");
+    const std::vector<Case> cases = {
+        {"bridge plugged in again readable",
+         {mouse, Bridge("/dev/hidraw2", 12)},
+         true,
+         true,
+         "/dev/hidraw2",
+         {}},
+        {"bridge plugged in again, query access only", {mouse, queryOnly}, false, false, "/dev/hidraw2", {}},
+        {"no bridge left", {mouse}, false, false, "", {kNoCable}},
+    };
+    for (const Case& k : cases) {
+        WindowRig rig([](WindowPlatform& p) { static_cast<FakeHidPlatform*>(p.hid)->Add(Bridge()); });
+        TFCOMM& w = *rig.w;
+        w.USBCon()->click();
+        ASSERT_TRUE(w.Usb().DevListBox().at(0).device->Reading()) << k.name;
+        rig.hid.Remove("/dev/hidraw1");
+        for (const auto& d : k.after) rig.hid.Add(d);
+        rig.hid.Change();
+        QCoreApplication::sendPostedEvents();
+        EXPECT_EQ(w.USBCon()->isChecked(), k.down) << k.name;
+        EXPECT_EQ(w.Connection().IsDown(Group::USBCon), k.down) << k.name;
+        THidDevice* selected = w.Usb().SelectedDevice;
+        EXPECT_EQ(selected ? selected->SetupInfo().InterfacePath : std::string(), k.selected) << k.name;
+        EXPECT_EQ(THidDeviceReadThread::Running(), k.reading ? 1 : 0) << k.name;
+        EXPECT_EQ(rig.prompts.Messages(), k.messages) << k.name;
+        if (k.down) w.USBCon()->click();
+        EXPECT_EQ(THidDeviceReadThread::Running(), 0) << k.name;
+    }
+}
+
 // ---- read errors and Info
 
 TEST(UsbHistory, ReadErrorLinesUseTheSystemsText) {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ReadingModel.h"
+#include "sim/ReadingModel.h"
 
 namespace corvel::sim {
 

@@ -1,4 +1,4 @@
-#include "ReadingModel.h"
+#include "sim/ReadingModel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,7 +23,10 @@ double uniform(std::mt19937& rng, double lo, double hi) {
 
 }  // namespace
 
-ReadingModel::ReadingModel(std::uint32_t seed) : rng_(seed), untilUnitChange_(uniform(rng_, 45, 90)) {
+ReadingModel::ReadingModel(std::uint32_t seed, int temperatureDecimals)
+    : temperatureDecimals_(std::clamp(temperatureDecimals, 0, 1)),
+      rng_(seed),
+      untilUnitChange_(uniform(rng_, 45, 90)) {
     Refresh();
 }
 
@@ -70,15 +73,22 @@ void ReadingModel::Step(double dt) {
 }
 
 void ReadingModel::Refresh() {
-    display_ = Show(airSpeed(), unit_, temperature_);
+    display_ = Show(airSpeed(), unit_, temperature_, temperatureDecimals_);
 }
 
-Display ReadingModel::Show(double metresPerSecond, Unit unit, double celsius) {
+Display ReadingModel::Show(double metresPerSecond, Unit unit, double celsius, int temperatureDecimals) {
     Display d;
-    // The second row keeps to whole degrees from 10 to 19, which an Oak
-    // frame carries whole (see MeterFrames.h).
-    FormatRow(std::clamp(std::round(celsius), 10.0, 19.0), 0, d.second);
-    d.secondDecimals = 0;
+    d.unit = unit;
+    d.temperature = true;
+    // Whole degrees keep to 10..19, which an Oak frame carries whole (see
+    // MeterFrames.h); tenths go where the whole frame travels.
+    if (temperatureDecimals > 0) {
+        FormatRow(std::clamp(celsius, 10.0, 19.9), 1, d.second);
+        d.secondDecimals = 1;
+    } else {
+        FormatRow(std::clamp(std::round(celsius), 10.0, 19.0), 0, d.second);
+        d.secondDecimals = 0;
+    }
 
     // A 4000-count meter: m/s with two decimals up to 39.99; ft/min with
     // one decimal below 400 and whole numbers up to 3999.

@@ -1,5 +1,6 @@
-#include "MeterFrames.h"
+#include "sim/MeterFrames.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -20,6 +21,19 @@ std::string rowText(const std::array<char, 4>& digits, int decimals) {
         if (decimals > 0 && i == 3 - decimals) text += '.';
     }
     return text;
+}
+
+// Frame bits of the annunciators the simulated meter lights.
+constexpr int kBitUsb = 80;
+constexpr int kBitVel = 82;
+constexpr int kBitDegrees = 93;  // the second row's degree sign
+constexpr int kBitTemp = 97;
+constexpr int kBitMetresPerSecond = 104;
+constexpr int kBitFeetPerMinute = 106;
+
+// Frame bit n (1-based) of the positions, most significant bit first.
+void setBit(std::array<std::uint8_t, 32>& pos, int n) {
+    pos[static_cast<std::size_t>((n - 1) / 4)] |= static_cast<std::uint8_t>(1U << (3 - (n - 1) % 4));
 }
 
 // The point to the right of digit k lights with bit 8k+4, the last bit of
@@ -89,6 +103,21 @@ std::array<std::uint8_t, 32> SegmentPositions(const Display& display) {
             static_cast<std::uint8_t>(((p >> 4) & 0x7) << 1 | (point ? 1 : 0));
         pos[static_cast<std::size_t>(2 * k + 1)] = static_cast<std::uint8_t>(p & 0xF);
     }
+    switch (display.unit) {
+        case SpeedUnit::None: break;
+        case SpeedUnit::MetresPerSecond:
+            setBit(pos, kBitVel);
+            setBit(pos, kBitMetresPerSecond);
+            break;
+        case SpeedUnit::FeetPerMinute:
+            setBit(pos, kBitVel);
+            setBit(pos, kBitFeetPerMinute);
+            break;
+    }
+    if (display.temperature) {
+        setBit(pos, kBitTemp);
+        setBit(pos, kBitDegrees);
+    }
     return pos;
 }
 
@@ -110,6 +139,25 @@ std::vector<std::uint8_t> BirchFrame(const Display& display) {
             static_cast<std::uint8_t>(i << 4 | pos[static_cast<std::size_t>(i - 1)]);
     frame[10] = 0x0D;
     return frame;
+}
+
+std::vector<std::uint8_t> UsbFrame(const Display& display, int typeDigit) {
+    std::array<std::uint8_t, 32> pos = SegmentPositions(display);
+    pos[1] = static_cast<std::uint8_t>(typeDigit & 0xF);
+    setBit(pos, kBitUsb);
+    std::vector<std::uint8_t> frame;
+    frame.reserve(kUsbFrameBytes);
+    // Upper digit 3 on every byte: the frame starts with 0x30 and no byte
+    // inside it looks like CR or LF.
+    for (std::uint8_t p : pos) frame.push_back(static_cast<std::uint8_t>(0x30 | p));
+    frame.push_back(0x0D);
+    frame.push_back(0x0A);
+    return frame;
+}
+
+bool PineFrameCarries(const Display& display) {
+    const auto pos = SegmentPositions(display);
+    return std::all_of(pos.begin() + kPineFramePositions, pos.end(), [](std::uint8_t p) { return p == 0; });
 }
 
 bool SecondRowSurvivesOak(const Display& display) {
