@@ -513,7 +513,9 @@ void TFCOMM::KdFdClick() {
 void TFCOMM::StartJournal(UserPrompts* asker) {
     if (!journal_) return;
     RestoreProgress progress(this);
-    journal_->Start(asker ? *asker : platform_.prompts, [&progress](int percent) { progress(percent); });
+    journal_->Start(
+        asker ? *asker : platform_.prompts, [&progress](int percent) { progress(percent); },
+        [&progress] { progress.Close(); });
 }
 
 void TFCOMM::KDResize() {
