@@ -1,10 +1,15 @@
 // Saving the log and opening data files: the commands as the user meets
 // them, on real files.
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -316,6 +321,91 @@ TEST(SaveTableText, IntoAFolderThatIsNotThereSaysItCouldNot) {
     EXPECT_FALSE(rig.files.SaveTableText(path));
     EXPECT_EQ(rig.Messages(),
               std::vector<std::string>{"Error: Could not save table to specified file: " + path});
+}
+
+// ---- a folder the user may not write
+
+// Runs `check` in a child process as an ordinary user and gives its exit
+// code: root writes past any permission bits, so the tests, which run as
+// root, drop to "nobody" for it.
+int AsOrdinaryUser(const std::function<int()>& check) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(99);
+        _exit(check());
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+ino_t InodeOf(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+TEST(SaveOverAFile, WritesInPlaceOnlyWhereTheFolderTakesNoNewFile) {
+    struct Case {
+        const char* name;
+        const char* file;
+        bool folderWritable;
+        bool fileThere;
+        bool fileWritable;
+        bool saved;
+        bool sameInode;  // written in place rather than put in place by a rename
+    };
+    const Case cases[] = {
+        {"read-only folder, writable file", "log.xls", false, true, true, true, true},
+        {"read-only folder, writable packet", "log.xml", false, true, true, true, true},
+        {"read-only folder, no file yet", "log.xls", false, false, true, false, false},
+        {"read-only folder, read-only file", "log.xls", false, true, false, false, true},
+        {"writable folder, writable file", "log.xls", true, true, true, true, false},
+        {"writable folder, read-only file", "log.xml", true, true, false, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FilesRig rig;
+        for (int i = 1; i <= 3; ++i) rig.AddRow(i, "10:00:00", "1.23", "m|s", "", "");
+        // The user "nobody" must reach the folder.
+        ASSERT_EQ(chmod(rig.folder.dir.path().toStdString().c_str(), 0755), 0);
+        const std::string folder = rig.folder.Path("data");
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+        const std::string path = folder + "/" + c.file;
+        // Longer than what replaces it: a file written in place must not
+        // keep a tail of its old self.
+        const std::string old = H + std::string(5000, 'x') + "\r\n";
+        if (c.fileThere) {
+            WriteBytes(path, old);
+            ASSERT_EQ(chmod(path.c_str(), c.fileWritable ? 0666 : 0444), 0);
+        }
+        ASSERT_EQ(chmod(folder.c_str(), c.folderWritable ? 0777 : 0555), 0);
+        const ino_t before = InodeOf(path);
+
+        const int result = AsOrdinaryUser([&] {
+            const bool saved = FormatOf(path) == LogFileFormat::XmlPacket ? rig.files.SaveXmlPacket(path)
+                                                                          : rig.files.SaveTableText(path);
+            const auto messages = rig.Messages();
+            const std::string expected = saved ? "Information: " + LogFiles::SavedMessage(path)
+                                               : "Error: " + LogFiles::NotSavedMessage(path);
+            return messages == std::vector<std::string>{expected} ? (saved ? 0 : 1) : 2;
+        });
+        chmod(folder.c_str(), 0755);
+        ASSERT_NE(result, 99) << "cannot become an ordinary user";
+        EXPECT_EQ(result, c.saved ? 0 : 1);
+
+        if (c.saved) {
+            CollectingSink sink;
+            ASSERT_TRUE(LoadLogFile(path, FormatOf(path), sink));
+            EXPECT_EQ(sink.rows.size(), 3u);
+            EXPECT_EQ(InodeOf(path) == before, c.sameInode);
+        } else {
+            EXPECT_EQ(ReadBytes(path), c.fileThere ? old : std::string());
+        }
+        // Nothing else is left in the folder.
+        const QStringList names = QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden);
+        EXPECT_EQ(names.size(), c.fileThere || c.saved ? 1 : 0) << names.join(",").toStdString();
+    }
 }
 
 // ---- long work in slices, with the meter still logging
