@@ -144,6 +144,9 @@ bool LogFiles::LoadTableFile(const std::string& fileName, bool emptyFirst) {
         } else {
             LogSink sink(log_);
             LogFileReader reader(name, LogFileFormat::TextTable, sink);
+            // Readings logged between the slices come after the file's
+            // rows, as they do after a packet's.
+            const ReadingLog::LoggedRowsHeld held(log_);
             RunInSlices(
                 "Loading " + fileName,
                 [&] {

@@ -551,6 +551,33 @@ TEST(LogJournal, NoProgressStaysOpenAcrossTheQuestionOrTheMessageAfterIt) {
     }
 }
 
+TEST(LogJournal, ReadingsHeldWhileAFileLoadsComeBackAfterTheFileRows) {
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    LoggingRun first(folder);
+    first.journal->Start();
+    first.Read("before", "m|s", "", "", 1);
+    {
+        const ReadingLog::LoggedRowsHeld held(first.log);
+        first.log.AppendRow(500, "10:00:00", "file", "m|s", "NULL", "NULL");
+        first.Read("during", "m|s", "", "", 2);
+        first.log.AppendRow(501, "10:00:01", "file", "m|s", "NULL", "NULL");
+    }
+    first.Read("after", "m|s", "", "", 3);
+    const std::vector<std::string> rows = first.Rows();
+    ASSERT_EQ(rows.size(), 5u);
+    const char* order[] = {"|before|", "|file|", "|file|", "|during|", "|after|"};
+    for (int r = 0; r < 5; ++r) EXPECT_NE(rows[r].find(order[r]), std::string::npos) << rows[r];
+    first.Die();
+
+    LoggingRun second(folder);
+    second.prompts.answers = {UserPrompts::Answer::Yes};
+    second.journal->Start();
+    EXPECT_EQ(second.Rows(), rows);
+    EXPECT_EQ(second.chart.points, (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(second.log.NextRecordNo(), 4);
+}
+
 TEST(LogJournal, AJournalWithoutRowsGoesWithoutAQuestion) {
     QTemporaryDir dir;
     const std::string folder = dir.path().toStdString();

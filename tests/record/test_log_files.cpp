@@ -475,6 +475,53 @@ TEST(LongLoad, PacketRowsComeFirstThenTheReadingsLoggedWhileReading) {
     EXPECT_EQ(rig.log.Text(3000 + pumps - 1, ReadingLog::Field::Value), "during" + std::to_string(pumps));
 }
 
+TEST(LongLoad, KeepsTheFileRowsTogetherAndLogsTheReadingsAfterThem) {
+    struct Case {
+        const char* file;
+        bool keepsRowsBefore;  // a text table appends; a packet replaces
+    };
+    const Case cases[] = {{"log.txt", true}, {"log.xls", true}, {"log.xml", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        FilesRig source;
+        for (int i = 0; i < 2000; ++i) source.AddRow(500 + i, "10:00:00", "file", "m|s", "", "");
+        const std::string path = source.folder.Path(c.file);
+        ASSERT_TRUE(FormatOf(path) == LogFileFormat::XmlPacket ? source.files.SaveXmlPacket(path)
+                                                               : source.files.SaveTableText(path));
+
+        FilesRig rig;
+        rig.log.limitessClick();
+        rig.Read("before", "u", "", "", 1);
+        rig.files.SetSlicing(EverySlice());
+        int pumps = 0;
+        rig.files.pump = [&] {
+            ++pumps;
+            rig.Read("during" + std::to_string(pumps), "u", "", "", 1 + pumps);
+        };
+        ASSERT_TRUE(rig.files.LoadTableFile(path, false));
+        ASSERT_GT(pumps, 1);
+
+        const int first = c.keepsRowsBefore ? 1 : 0;
+        ASSERT_EQ(rig.log.RowCount(), first + 2000 + pumps);
+        if (c.keepsRowsBefore) {
+            EXPECT_EQ(rig.log.Text(0, ReadingLog::Field::Value), "before");
+        }
+        for (int r = first; r < first + 2000; ++r) {
+            ASSERT_EQ(rig.log.Text(r, ReadingLog::Field::Value), "file") << "row " << r;
+            ASSERT_EQ(rig.log.RecordNo(r), 500 + r - first);
+        }
+        for (int p = 1; p <= pumps; ++p) {
+            const int r = first + 2000 + p - 1;
+            EXPECT_EQ(rig.log.Text(r, ReadingLog::Field::Value), "during" + std::to_string(p));
+            EXPECT_EQ(rig.log.RecordNo(r), 1 + p);
+        }
+        // The chart took every reading as it came; the counters count them.
+        EXPECT_EQ(rig.chart.values.size(), static_cast<std::size_t>(1 + pumps));
+        EXPECT_EQ(rig.log.RecordCount(), 1 + pumps);
+        EXPECT_EQ(rig.log.NextRecordNo(), 2 + pumps);
+    }
+}
+
 TEST(LongLoad, TextRowsAndReadingsArriveInTheirOrder) {
     FilesRig rig;
     const std::string path = rig.folder.Path("log.txt");
