@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -321,6 +322,106 @@ TEST(SaveTableText, IntoAFolderThatIsNotThereSaysItCouldNot) {
     EXPECT_FALSE(rig.files.SaveTableText(path));
     EXPECT_EQ(rig.Messages(),
               std::vector<std::string>{"Error: Could not save table to specified file: " + path});
+}
+
+// ---- a packet over rows not yet saved
+
+TEST(LoadPacket, WritesTheRowsNoSaveHadWrittenBeforeTheyAreReplaced) {
+    struct Case {
+        const char* name;
+        std::function<void(FilesRig&)> before;  // what the log went through
+        std::vector<std::string> writtenOut;    // Value texts of the rows written out
+    };
+    const auto log = [](std::vector<std::string> values) {
+        return [values](FilesRig& rig) {
+            for (const auto& v : values) rig.Read(v, "m|s");
+        };
+    };
+    const auto save = [](const char* name) {
+        return [name](FilesRig& rig) { ASSERT_TRUE(rig.files.SaveTableText(rig.folder.Path(name))); };
+    };
+    const auto loadText = [](FilesRig& rig) {
+        const std::string path = rig.folder.Path("other.txt");
+        WriteBytes(path, H + "7\t10:00:00\tloaded\tm|s\r\n");
+        ASSERT_TRUE(rig.files.LoadTableFile(path, false));
+    };
+    const auto steps = [](std::vector<std::function<void(FilesRig&)>> list) {
+        return [list](FilesRig& rig) {
+            for (const auto& step : list) step(rig);
+        };
+    };
+    const Case cases[] = {
+        {"empty log", [](FilesRig&) {}, {}},
+        {"logged, never saved", log({"1.1", "1.2", "1.3"}), {"1.1", "1.2", "1.3"}},
+        {"logged, then saved", steps({log({"1.1", "1.2"}), save("a.xls")}), {}},
+        {"saved, then more logged", steps({log({"1.1", "1.2"}), save("a.txt"), log({"2.1"})}), {"2.1"}},
+        {"only rows read from a file", loadText, {}},
+        {"logged around a file's rows", steps({log({"1.1"}), loadText, log({"2.1"})}), {"1.1", "2.1"}},
+        {"logged, then the log started anew",
+         steps({log({"1.1"}), [](FilesRig& rig) { rig.log.Empty(); }}),
+         {}},
+    };
+    FilesRig source;
+    source.AddRow(1, "09:00:00", "packet", "m|s", "", "");
+    const std::string packet = source.folder.Path("in.xml");
+    ASSERT_TRUE(source.files.SaveXmlPacket(packet));
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FilesRig rig;
+        const std::string recovered = rig.folder.Path("recovered");
+        rig.files.recoveredFolder = recovered;
+        c.before(rig);
+        rig.prompts.shown.clear();
+        ASSERT_TRUE(rig.files.LoadTableFile(packet, false));
+        ASSERT_EQ(rig.log.RowCount(), 1);
+        EXPECT_EQ(rig.log.Text(0, ReadingLog::Field::Value), "packet");
+
+        std::vector<std::string> files;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(recovered, ec))
+            files.push_back(e.path().string());
+        if (c.writtenOut.empty()) {
+            EXPECT_TRUE(files.empty());
+            EXPECT_TRUE(rig.Messages().empty());
+            continue;
+        }
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(
+            rig.Messages(),
+            std::vector<std::string>{"Information: " + LogFiles::UnsavedWrittenOutMessage(
+                                                           static_cast<int>(c.writtenOut.size()), files[0])});
+        CollectingSink sink;
+        ASSERT_TRUE(LoadLogFile(files[0], LogFileFormat::TextTable, sink));
+        std::vector<std::string> values;
+        for (const auto& row : sink.rows) {
+            // "No|time|Value|...": the third field.
+            const std::size_t start = row.find('|', row.find('|') + 1) + 1;
+            values.push_back(row.substr(start, row.find('|', start) - start));
+        }
+        EXPECT_EQ(values, c.writtenOut);
+    }
+}
+
+TEST(LoadPacket, OpensNothingWhenTheUnsavedRowsCannotBeWritten) {
+    FilesRig source;
+    source.AddRow(1, "09:00:00", "packet", "m|s", "", "");
+    const std::string packet = source.folder.Path("in.xml");
+    ASSERT_TRUE(source.files.SaveXmlPacket(packet));
+
+    FilesRig rig;
+    // A file where the folder should be: nothing can be written there.
+    const std::string recovered = rig.folder.Path("recovered");
+    WriteBytes(recovered, "not a folder");
+    rig.files.recoveredFolder = recovered;
+    rig.Read("1.1", "m|s");
+    EXPECT_FALSE(rig.files.LoadTableFile(packet, false));
+    ASSERT_EQ(rig.log.RowCount(), 1);
+    EXPECT_EQ(rig.log.Text(0, ReadingLog::Field::Value), "1.1");
+    ASSERT_EQ(rig.Messages().size(), 1u);
+    EXPECT_EQ(
+        rig.Messages()[0].rfind("Error: The rows logged since the last save could not be written out", 0), 0u)
+        << rig.Messages()[0];
 }
 
 // ---- a folder the user may not write
