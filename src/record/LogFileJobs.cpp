@@ -26,6 +26,12 @@ LogFileFormat FormatOf(std::string_view fileName) {
 LogFileWriter::LogFileWriter(const ReadingLogStore& rows, const QString& fileName, LogFileFormat format)
     : rows_(rows), format_(format), file_(fileName), total_(rows.RowCount()) {
     buffer_.reserve(kBufferBytes + 4096);
+    // A file the user may write in a folder they may not: no new file can
+    // be made beside it to take its place, so it is written where it is,
+    // and a failure part way leaves it cut short. Only then; wherever the
+    // folder takes a new file, the old one stays whole until the new one
+    // is complete.
+    file_.setDirectWriteFallback(true);
     if (!file_.open(QIODevice::WriteOnly)) {
         failed_ = true;
         return;

@@ -25,8 +25,10 @@ LogFileFormat FormatOf(std::string_view fileName);
 // Writes the rows a log holds when it starts, in steps, so that a log of
 // millions of rows can be saved while the program goes on. The file is
 // written beside the old one and takes its place only when all of it is
-// written: a save that fails leaves the old file as it was. It keeps no
-// more of the file in memory than kBufferBytes.
+// written: a save that fails leaves the old file as it was. (Saving over a
+// writable file in a folder that takes no new files is the exception: the
+// file is written in place.) It keeps no more of the file in memory than
+// kBufferBytes.
 class LogFileWriter {
 public:
     LogFileWriter(const ReadingLogStore& rows, const QString& fileName, LogFileFormat format);

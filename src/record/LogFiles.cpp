@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <filesystem>
 #include <memory>
+
+#include "record/LogJournal.h"
 
 namespace corvel {
 
@@ -45,7 +48,16 @@ std::string LogFiles::NotSavedMessage(const std::string& fileName) {
     return "Could not save table to specified file: " + fileName;
 }
 
-LogFiles::LogFiles(ReadingLog& log, UserPrompts& prompts) : log_(log), prompts_(prompts) {
+std::string LogFiles::UnsavedWrittenOutMessage(int rows, const std::string& path) {
+    return "The " + std::to_string(rows) + " rows logged since the last save were written to " + path + ".";
+}
+
+std::string LogFiles::UnsavedNotWrittenOutMessage(const std::string& why) {
+    return "The rows logged since the last save could not be written out (" + why +
+           "); the file was not opened, and the rows stay in the log.";
+}
+
+LogFiles::LogFiles(ReadingLog& log, UserPrompts& prompts) : log_(log), prompts_(prompts), unsaved_(log) {
     pump = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
 }
 
@@ -99,6 +111,7 @@ bool LogFiles::Save(const std::string& fileName, LogFileFormat format) {
             },
             [&] { return Permille(writer.Written(), writer.Total()); });
         saved = log_.Generation() == generation && writer.Commit();
+        if (saved) unsaved_.Saved(writer.Total());
     }
     if (saved) {
         if (afterSave) afterSave();
@@ -112,6 +125,7 @@ bool LogFiles::Save(const std::string& fileName, LogFileFormat format) {
 bool LogFiles::LoadTableFile(const std::string& fileName, bool emptyFirst) {
     if (busy_) return false;
     bool loaded = false;
+    std::string afterLoad;  // the message that follows a load
     {
         const BusyFlag busy(busy_);
         if (emptyFirst) log_.Empty();
@@ -128,9 +142,27 @@ bool LogFiles::LoadTableFile(const std::string& fileName, bool emptyFirst) {
                 "Loading " + fileName, [&] { return reader.Step(slicing_.bytes); },
                 [&] { return Permille(reader.Read(), reader.Size()); });
             loaded = reader.Ok();
+            // The rows the packet takes the place of; those logged while it
+            // was read stay.
+            const int replaced = log_.Generation() == generation ? before : log_.RowCount();
+            const int lost = loaded ? unsaved_.CountBefore(replaced) : 0;
+            if (lost > 0 && !recoveredFolder.empty()) {
+                std::string written, why;
+                std::error_code ec;
+                std::filesystem::create_directories(recoveredFolder, ec);
+                if (LogJournal::WriteOutRows(unsaved_.RowsBefore(replaced), recoveredFolder, &written,
+                                             &why)) {
+                    afterLoad = UnsavedWrittenOutMessage(lost, written);
+                } else {
+                    // Nothing is lost: the packet is not opened.
+                    prompts_.OwnerlessMessage(UserPrompts::Kind::Error, UnsavedNotWrittenOutMessage(why));
+                    return false;
+                }
+            }
             if (loaded) {
                 // Readings logged while the packet was read come after its
                 // rows, as if it had been read in an instant.
+                const int packetRows = rows.RowCount();
                 if (log_.Generation() == generation) {
                     const ReadingLogStore& live = log_.Rows();
                     for (int row = before; row < live.RowCount(); ++row)
@@ -140,10 +172,14 @@ bool LogFiles::LoadTableFile(const std::string& fileName, bool emptyFirst) {
                             live.Text(row, ReadingLogStore::Value2), live.Text(row, ReadingLogStore::Unit2));
                 }
                 log_.ReplaceRows(std::move(rows));
+                unsaved_.NotSaved(packetRows, log_.RowCount());
             }
         } else {
             LogSink sink(log_);
             LogFileReader reader(name, LogFileFormat::TextTable, sink);
+            // Readings logged between the slices come after the file's
+            // rows, as they do after a packet's.
+            const ReadingLog::LoggedRowsHeld held(log_);
             RunInSlices(
                 "Loading " + fileName,
                 [&] {
@@ -156,6 +192,7 @@ bool LogFiles::LoadTableFile(const std::string& fileName, bool emptyFirst) {
         }
     }
     if (!loaded) prompts_.OwnerlessMessage(UserPrompts::Kind::Error, std::string(kLoadFailed));
+    if (!afterLoad.empty()) prompts_.OwnerlessMessage(UserPrompts::Kind::Information, afterLoad);
     return loaded;
 }
 

@@ -7,6 +7,7 @@
 
 #include "record/LogFileJobs.h"
 #include "record/ReadingLog.h"
+#include "record/UnsavedRows.h"
 #include "record/UserPrompts.h"
 
 namespace corvel {
@@ -28,6 +29,9 @@ public:
     static constexpr std::string_view kLoadFailed = "Failed to Load File!";
     static std::string SavedMessage(const std::string& fileName);
     static std::string NotSavedMessage(const std::string& fileName);
+    // After a packet took the place of rows that no save had written.
+    static std::string UnsavedWrittenOutMessage(int rows, const std::string& path);
+    static std::string UnsavedNotWrittenOutMessage(const std::string& why);
 
     LogFiles(ReadingLog& log, UserPrompts& prompts);
 
@@ -43,7 +47,15 @@ public:
     // Reads a data file into the log: a text table appends its rows, an
     // ".xml" packet takes the place of the log's rows. "Failed to Load
     // File!" when it fails; the rows appended before stay. True when read.
+    // Logged rows that a packet would take away unsaved are written first
+    // as a text table in `recoveredFolder`, and a message says where.
     bool LoadTableFile(const std::string& fileName, bool emptyFirst);
+
+    // Where rows that would be lost unsaved are written (the folder of the
+    // crash journal's recovered logs); without one they are not written.
+    std::string recoveredFolder;
+    // The rows that exist only in the log.
+    UnsavedRows& Unsaved() { return unsaved_; }
 
     // The file name the open dialog starts on next time.
     const std::string& OpenDialog1FileName() const { return openFileName_; }
@@ -79,6 +91,7 @@ private:
 
     ReadingLog& log_;
     UserPrompts& prompts_;
+    UnsavedRows unsaved_;
     std::string openFileName_;
     Slicing slicing_;
     bool busy_ = false;

@@ -79,7 +79,7 @@ bool LogJournal::WriteOutRows(const ReadingLogStore& rows, const std::string& fo
 // ---- start-up
 
 bool LogJournal::OfferEnded(JournalFile& file, UserPrompts& asker, const std::function<void(int)>& progress,
-                            JournalReadResult& read) {
+                            const std::function<void()>& closeProgress, JournalReadResult& read) {
     RestoredLog state(log_.Rows().TimeSeparator());
     const auto reading = [&](std::uint64_t done, std::uint64_t total) {
         if (progress && total > 0) progress(static_cast<int>(done * 90 / total));
@@ -91,14 +91,24 @@ bool LogJournal::OfferEnded(JournalFile& file, UserPrompts& asker, const std::fu
         file.Remove();
         return false;
     }
-    if (asker.Ask(UserPrompts::Kind::Information, RestoreQuestion(rows)) == UserPrompts::Answer::Yes) {
+    // The question runs its own event loop for as long as it stays open: a
+    // progress box still pending would come up over it and, being modal to
+    // the window as well, take its clicks and keys.
+    if (closeProgress) closeProgress();
+    const bool yes =
+        asker.Ask(UserPrompts::Kind::Information, RestoreQuestion(rows)) == UserPrompts::Answer::Yes;
+    if (progress) progress(90);
+    if (yes) {
         log_.Restore(std::move(state));
         if (progress) progress(100);
         return true;
     }
-    if (progress) progress(100);
     std::string written, why;
-    if (WriteOutRows(state.rows, folder_, &written, &why)) {
+    const bool writtenOut = WriteOutRows(state.rows, folder_, &written, &why);
+    if (progress) progress(100);
+    // Gone before the message, for the same reason as before the question.
+    if (closeProgress) closeProgress();
+    if (writtenOut) {
         file.Remove();
         asker.Message(UserPrompts::Kind::Information, WrittenOutMessage(written));
     } else {
@@ -107,14 +117,15 @@ bool LogJournal::OfferEnded(JournalFile& file, UserPrompts& asker, const std::fu
     return false;
 }
 
-void LogJournal::Start(UserPrompts& asker, const std::function<void(int)>& progress) {
+void LogJournal::Start(UserPrompts& asker, const std::function<void(int)>& progress,
+                       const std::function<void()>& closeProgress) {
     if (started_) return;
     bool restored = false;
     for (auto& ended : JournalFile::FindEnded(folder_)) {
         // One log restored a run; the other journals wait for the next start.
         if (restored) break;
         JournalReadResult read;
-        if (!OfferEnded(*ended, asker, progress, read)) continue;
+        if (!OfferEnded(*ended, asker, progress, closeProgress, read)) continue;
         restored = true;
         // Go on writing where the restored journal ends, after its last
         // sound batch, with the codec state its reader ended in. Should that

@@ -37,9 +37,13 @@ public:
     // Start-up, before the first frame: the journals of runs that are no
     // longer alive are offered back through `asker` ("Yes" restores the
     // newest, "No" writes its rows as a text table beside it), then this
-    // run's journal is opened. `progress` hears 0 to 100 while a journal is
-    // read and restored.
-    void Start(UserPrompts& asker, const std::function<void(int percent)>& progress = {});
+    // run's journal is opened. `progress` hears 0 to 90 while a journal is
+    // read and 90 to 100 while its rows are restored or written out;
+    // `closeProgress` runs before each question and takes whatever shows
+    // that progress away, as nothing may cover the question or answer in
+    // its place.
+    void Start(UserPrompts& asker, const std::function<void(int percent)>& progress = {},
+               const std::function<void()>& closeProgress = {});
     void Start() { Start(prompts_); }
     // A normal end: the journal goes, as nothing is kept.
     void Finish();
@@ -83,7 +87,7 @@ private:
     // Reads an ended run's journal and asks about its rows; true when they
     // were restored, with how the journal was read in `read`.
     bool OfferEnded(JournalFile& file, UserPrompts& asker, const std::function<void(int)>& progress,
-                    JournalReadResult& read);
+                    const std::function<void()>& closeProgress, JournalReadResult& read);
 
     ReadingLog& log_;
     UserPrompts& prompts_;

@@ -98,6 +98,18 @@ void ReadingLog::EndAppendBatch() {
     Notify([](Observer& o) { o.RowsAppended(); });
 }
 
+void ReadingLog::ReleaseLoggedRows() {
+    if (holdDepth_ == 0 || --holdDepth_ > 0 || held_.empty()) return;
+    std::vector<HeldRow> rows;
+    rows.swap(held_);
+    const AppendBatch batch(*this);
+    for (const HeldRow& r : rows) {
+        const int row = rows_.RowCount();
+        rows_.Append(r.no, r.secondOfDay, r.value, r.unit, r.value2, r.unit2);
+        Notify([&](Observer& o) { o.RowLogged(row, r.measuredValue); });
+    }
+}
+
 void ReadingLog::Empty() {
     Notify([](Observer& o) { o.AboutToBeEmptied(); });
     rows_.Clear();
@@ -194,12 +206,17 @@ void ReadingLog::INDataToTable() {
 
     const QTime now = clock_.LocalTime();
     const int second = now.isValid() ? now.msecsSinceStartOfDay() / 1000 : 0;
-    BeforeAppend(rows_.RowCount());
-    const int row = rows_.RowCount();
-    rows_.Append(nextRecordNo_, second, value, unit, reading_.Value2Text, reading_.Unit2Text);
-    ++nextRecordNo_;
-    Notify([&](Observer& o) { o.RowLogged(row, reading_.MeasuredValue); });
-    AfterAppend();
+    const int no = nextRecordNo_++;
+    if (holdDepth_ > 0) {
+        held_.push_back(
+            {no, second, value, unit, reading_.Value2Text, reading_.Unit2Text, reading_.MeasuredValue});
+    } else {
+        BeforeAppend(rows_.RowCount());
+        const int row = rows_.RowCount();
+        rows_.Append(no, second, value, unit, reading_.Value2Text, reading_.Unit2Text);
+        Notify([&](Observer& o) { o.RowLogged(row, reading_.MeasuredValue); });
+        AfterAppend();
+    }
 
     // The bar takes the value's size, cut toward zero; it clamps the rest.
     const double size = std::fabs(reading_.MeasuredValue);

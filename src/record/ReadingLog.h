@@ -86,6 +86,23 @@ public:
     private:
         ReadingLog& log_;
     };
+    // While a file's rows are appended a slice at a time, the readings
+    // logged between the slices wait, and join the table after the file's
+    // last row when the hold ends, in their order: a file's rows stay
+    // together. Counters, bar and chart take a reading when it arrives;
+    // only its row waits.
+    void HoldLoggedRows() { ++holdDepth_; }
+    void ReleaseLoggedRows();
+    class LoggedRowsHeld {
+    public:
+        explicit LoggedRowsHeld(ReadingLog& log) : log_(log) { log_.HoldLoggedRows(); }
+        ~LoggedRowsHeld() { log_.ReleaseLoggedRows(); }
+        LoggedRowsHeld(const LoggedRowsHeld&) = delete;
+        LoggedRowsHeld& operator=(const LoggedRowsHeld&) = delete;
+
+    private:
+        ReadingLog& log_;
+    };
     void Empty();
     // Puts these rows in place of the table's (an ".xml" file opened).
     void ReplaceRows(ReadingLogStore&& rows);
@@ -152,6 +169,14 @@ private:
     ReadingLogStore rows_;
     std::vector<Observer*> observers_;
     int batchDepth_ = 0;
+    struct HeldRow {
+        int no;
+        int secondOfDay;
+        std::string value, unit, value2, unit2;
+        double measuredValue;
+    };
+    int holdDepth_ = 0;
+    std::vector<HeldRow> held_;
     int batchFirst_ = 0;
     int generation_ = 0;
 

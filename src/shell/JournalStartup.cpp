@@ -19,6 +19,10 @@ void RestoreProgress::operator()(int percent) {
     dialog_->setValue(percent);
 }
 
+void RestoreProgress::Close() {
+    dialog_.reset();
+}
+
 void AnsweringPrompts::Message(Kind, const std::string& text) {
     std::printf("%s\n", text.c_str());
     std::fflush(stdout);

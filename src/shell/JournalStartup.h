@@ -12,7 +12,8 @@ class QWidget;
 namespace corvel {
 
 // The window's side of a journal read back at start-up: a progress dialog
-// over the window while a long log comes back.
+// over the window while a long log is read, and again while it comes back
+// after the question, never while the question is open.
 class RestoreProgress {
 public:
     explicit RestoreProgress(QWidget* window);
@@ -20,6 +21,9 @@ public:
     RestoreProgress(const RestoreProgress&) = delete;
     RestoreProgress& operator=(const RestoreProgress&) = delete;
     void operator()(int percent);
+    // Takes the dialog away, timers and all: the next percent starts a new
+    // one, which again waits its delay before it shows.
+    void Close();
 
 private:
     QWidget* window_;

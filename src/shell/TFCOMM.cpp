@@ -96,6 +96,9 @@ TFCOMM::TFCOMM(WindowPlatform platform, QWidget* parent)
     chart_->SetStreamingReplotDelay(kStreamingDisplayMs);
     // Data files: after a save the grid's current row is the last one.
     files_ = std::make_unique<LogFiles>(*log_, platform_.prompts);
+    // Rows a packet would take away unsaved go beside the journal's
+    // recovered logs.
+    files_->recoveredFolder = platform_.journalFolder;
     files_->afterSave = [this] {
         logModel_->AnnounceThrottle().ShowNow();
         grid_->FollowNow();
@@ -513,7 +516,12 @@ void TFCOMM::KdFdClick() {
 void TFCOMM::StartJournal(UserPrompts* asker) {
     if (!journal_) return;
     RestoreProgress progress(this);
-    journal_->Start(asker ? *asker : platform_.prompts, [&progress](int percent) { progress(percent); });
+    const int generation = log_->Generation();
+    journal_->Start(
+        asker ? *asker : platform_.prompts, [&progress](int percent) { progress(percent); },
+        [&progress] { progress.Close(); });
+    // Rows brought back from the journal may never have been saved.
+    if (log_->Generation() != generation) files_->Unsaved().NotSaved(0, log_->RowCount());
 }
 
 void TFCOMM::KDResize() {

@@ -114,6 +114,12 @@ const PagingCase kPaging[] = {
     // can go back one page before the data begins.
     {"FirstPageBeforeTheWindowEverMoved", "add 100 first", -99, 0, 1, 2, true, 101},
     {"NextPageFromThere", "add 100 first next", 1, 100, 2, 2, false, 101},
+    // The same whenever the newest X is a whole number of pages, as when
+    // logging stopped at a record limit: the page count, taken from the
+    // points with the placeholder, is one more than the pages the window
+    // went forward, and the first page lies before record 1.
+    {"FirstPageAfterTheRecordLimitStoppedLogging", "add 10000 first", -99, 0, 1, 101, true, 10001},
+    {"NextPageAfterThatShowsRecordOne", "add 10000 first next", 1, 100, 2, 101, true, 10001},
     {"SetPageSizeShrinksToTheLastPage", "add 120 size 50", 101, 150, 3, 3, false, 121},
     {"SetPageSizeGrowsToTheLastPage", "add 350 size 200", 201, 400, 2, 2, false, 351},
     {"SetPageSizeAgainDoesNothing", "add 350 first size 100", 1, 100, 1, 4, true, 351},

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <filesystem>
@@ -492,6 +493,89 @@ TEST(LogJournal, NoWritesTheRowsAsATextTableBesideAndRemovesTheJournal) {
     EXPECT_EQ(ReadFile(table), expected.str());
     // Only the new run's own journal is left.
     EXPECT_EQ(JournalFiles(folder), std::vector<std::string>{second.journal->Path()});
+}
+
+// Records the start-up's dialogs in one list with the progress it showed.
+class DialogOrder final : public ScriptedPrompts {
+public:
+    std::vector<std::string> events;
+    Answer Ask(Kind kind, const std::string& text) override {
+        events.push_back("question");
+        return ScriptedPrompts::Ask(kind, text);
+    }
+    void Message(Kind kind, const std::string& text) override {
+        events.push_back("message");
+        ScriptedPrompts::Message(kind, text);
+    }
+};
+
+TEST(LogJournal, NoProgressStaysOpenAcrossTheQuestionOrTheMessageAfterIt) {
+    struct Case {
+        UserPrompts::Answer answer;
+        std::vector<std::string> events;  // "shown" marks a value after a close
+    };
+    const Case cases[] = {
+        {UserPrompts::Answer::Yes, {"reading", "closed", "question", "restoring", "done"}},
+        {UserPrompts::Answer::No,
+         {"reading", "closed", "question", "restoring", "done", "closed", "message"}},
+    };
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        const std::string folder = dir.path().toStdString();
+        LoggingRun first(folder);
+        first.journal->Start();
+        for (int i = 0; i < 50; ++i) first.Read(std::to_string(i), "m|s");
+        first.Die();
+
+        LoggingRun second(folder);
+        DialogOrder asker;
+        asker.answers = {c.answer};
+        second.journal->Start(
+            asker,
+            [&](int percent) {
+                const char* phase = percent < 90 ? "reading" : percent < 100 ? "restoring" : "done";
+                // One entry for a run of values of the same phase.
+                if (asker.events.empty() || asker.events.back() != phase) asker.events.push_back(phase);
+            },
+            [&] { asker.events.push_back("closed"); });
+        // The reading may report 90 itself when it ends: that is still the
+        // reading, before the question.
+        std::vector<std::string> events;
+        bool asked = false;
+        for (const auto& e : asker.events) {
+            asked = asked || e == "question";
+            events.push_back(!asked && e == "restoring" ? "reading" : e);
+        }
+        events.erase(std::unique(events.begin(), events.end()), events.end());
+        EXPECT_EQ(events, c.events);
+    }
+}
+
+TEST(LogJournal, ReadingsHeldWhileAFileLoadsComeBackAfterTheFileRows) {
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString();
+    LoggingRun first(folder);
+    first.journal->Start();
+    first.Read("before", "m|s", "", "", 1);
+    {
+        const ReadingLog::LoggedRowsHeld held(first.log);
+        first.log.AppendRow(500, "10:00:00", "file", "m|s", "NULL", "NULL");
+        first.Read("during", "m|s", "", "", 2);
+        first.log.AppendRow(501, "10:00:01", "file", "m|s", "NULL", "NULL");
+    }
+    first.Read("after", "m|s", "", "", 3);
+    const std::vector<std::string> rows = first.Rows();
+    ASSERT_EQ(rows.size(), 5u);
+    const char* order[] = {"|before|", "|file|", "|file|", "|during|", "|after|"};
+    for (int r = 0; r < 5; ++r) EXPECT_NE(rows[r].find(order[r]), std::string::npos) << rows[r];
+    first.Die();
+
+    LoggingRun second(folder);
+    second.prompts.answers = {UserPrompts::Answer::Yes};
+    second.journal->Start();
+    EXPECT_EQ(second.Rows(), rows);
+    EXPECT_EQ(second.chart.points, (std::vector<double>{1, 2, 3}));
+    EXPECT_EQ(second.log.NextRecordNo(), 4);
 }
 
 TEST(LogJournal, AJournalWithoutRowsGoesWithoutAQuestion) {

@@ -1,11 +1,17 @@
 // Saving the log and opening data files: the commands as the user meets
 // them, on real files.
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -399,6 +405,191 @@ TEST(SaveTableText, IntoAFolderThatIsNotThereSaysItCouldNot) {
               std::vector<std::string>{"Error: Could not save table to specified file: " + path});
 }
 
+// ---- a packet over rows not yet saved
+
+TEST(LoadPacket, WritesTheRowsNoSaveHadWrittenBeforeTheyAreReplaced) {
+    struct Case {
+        const char* name;
+        std::function<void(FilesRig&)> before;  // what the log went through
+        std::vector<std::string> writtenOut;    // Value texts of the rows written out
+    };
+    const auto log = [](std::vector<std::string> values) {
+        return [values](FilesRig& rig) {
+            for (const auto& v : values) rig.Read(v, "m|s");
+        };
+    };
+    const auto save = [](const char* name) {
+        return [name](FilesRig& rig) { ASSERT_TRUE(rig.files.SaveTableText(rig.folder.Path(name))); };
+    };
+    const auto loadText = [](FilesRig& rig) {
+        const std::string path = rig.folder.Path("other.txt");
+        WriteBytes(path, H + "7\t10:00:00\tloaded\tm|s\r\n");
+        ASSERT_TRUE(rig.files.LoadTableFile(path, false));
+    };
+    const auto steps = [](std::vector<std::function<void(FilesRig&)>> list) {
+        return [list](FilesRig& rig) {
+            for (const auto& step : list) step(rig);
+        };
+    };
+    const Case cases[] = {
+        {"empty log", [](FilesRig&) {}, {}},
+        {"logged, never saved", log({"1.1", "1.2", "1.3"}), {"1.1", "1.2", "1.3"}},
+        {"logged, then saved", steps({log({"1.1", "1.2"}), save("a.xls")}), {}},
+        {"saved, then more logged", steps({log({"1.1", "1.2"}), save("a.txt"), log({"2.1"})}), {"2.1"}},
+        {"only rows read from a file", loadText, {}},
+        {"logged around a file's rows", steps({log({"1.1"}), loadText, log({"2.1"})}), {"1.1", "2.1"}},
+        {"logged, then the log started anew",
+         steps({log({"1.1"}), [](FilesRig& rig) { rig.log.Empty(); }}),
+         {}},
+    };
+    FilesRig source;
+    source.AddRow(1, "09:00:00", "packet", "m|s", "", "");
+    const std::string packet = source.folder.Path("in.xml");
+    ASSERT_TRUE(source.files.SaveXmlPacket(packet));
+
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FilesRig rig;
+        const std::string recovered = rig.folder.Path("recovered");
+        rig.files.recoveredFolder = recovered;
+        c.before(rig);
+        rig.prompts.shown.clear();
+        ASSERT_TRUE(rig.files.LoadTableFile(packet, false));
+        ASSERT_EQ(rig.log.RowCount(), 1);
+        EXPECT_EQ(rig.log.Text(0, ReadingLog::Field::Value), "packet");
+
+        std::vector<std::string> files;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(recovered, ec))
+            files.push_back(e.path().string());
+        if (c.writtenOut.empty()) {
+            EXPECT_TRUE(files.empty());
+            EXPECT_TRUE(rig.Messages().empty());
+            continue;
+        }
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(
+            rig.Messages(),
+            std::vector<std::string>{"Information: " + LogFiles::UnsavedWrittenOutMessage(
+                                                           static_cast<int>(c.writtenOut.size()), files[0])});
+        CollectingSink sink;
+        ASSERT_TRUE(LoadLogFile(files[0], LogFileFormat::TextTable, sink));
+        std::vector<std::string> values;
+        for (const auto& row : sink.rows) {
+            // "No|time|Value|...": the third field.
+            const std::size_t start = row.find('|', row.find('|') + 1) + 1;
+            values.push_back(row.substr(start, row.find('|', start) - start));
+        }
+        EXPECT_EQ(values, c.writtenOut);
+    }
+}
+
+TEST(LoadPacket, OpensNothingWhenTheUnsavedRowsCannotBeWritten) {
+    FilesRig source;
+    source.AddRow(1, "09:00:00", "packet", "m|s", "", "");
+    const std::string packet = source.folder.Path("in.xml");
+    ASSERT_TRUE(source.files.SaveXmlPacket(packet));
+
+    FilesRig rig;
+    // A file where the folder should be: nothing can be written there.
+    const std::string recovered = rig.folder.Path("recovered");
+    WriteBytes(recovered, "not a folder");
+    rig.files.recoveredFolder = recovered;
+    rig.Read("1.1", "m|s");
+    EXPECT_FALSE(rig.files.LoadTableFile(packet, false));
+    ASSERT_EQ(rig.log.RowCount(), 1);
+    EXPECT_EQ(rig.log.Text(0, ReadingLog::Field::Value), "1.1");
+    ASSERT_EQ(rig.Messages().size(), 1u);
+    EXPECT_EQ(
+        rig.Messages()[0].rfind("Error: The rows logged since the last save could not be written out", 0), 0u)
+        << rig.Messages()[0];
+}
+
+// ---- a folder the user may not write
+
+// Runs `check` in a child process as an ordinary user and gives its exit
+// code: root writes past any permission bits, so the tests, which run as
+// root, drop to "nobody" for it.
+int AsOrdinaryUser(const std::function<int()>& check) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(99);
+        _exit(check());
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+ino_t InodeOf(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+TEST(SaveOverAFile, WritesInPlaceOnlyWhereTheFolderTakesNoNewFile) {
+    struct Case {
+        const char* name;
+        const char* file;
+        bool folderWritable;
+        bool fileThere;
+        bool fileWritable;
+        bool saved;
+        bool sameInode;  // written in place rather than put in place by a rename
+    };
+    const Case cases[] = {
+        {"read-only folder, writable file", "log.xls", false, true, true, true, true},
+        {"read-only folder, writable packet", "log.xml", false, true, true, true, true},
+        {"read-only folder, no file yet", "log.xls", false, false, true, false, false},
+        {"read-only folder, read-only file", "log.xls", false, true, false, false, true},
+        {"writable folder, writable file", "log.xls", true, true, true, true, false},
+        {"writable folder, read-only file", "log.xml", true, true, false, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FilesRig rig;
+        for (int i = 1; i <= 3; ++i) rig.AddRow(i, "10:00:00", "1.23", "m|s", "", "");
+        // The user "nobody" must reach the folder.
+        ASSERT_EQ(chmod(rig.folder.dir.path().toStdString().c_str(), 0755), 0);
+        const std::string folder = rig.folder.Path("data");
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+        const std::string path = folder + "/" + c.file;
+        // Longer than what replaces it: a file written in place must not
+        // keep a tail of its old self.
+        const std::string old = H + std::string(5000, 'x') + "\r\n";
+        if (c.fileThere) {
+            WriteBytes(path, old);
+            ASSERT_EQ(chmod(path.c_str(), c.fileWritable ? 0666 : 0444), 0);
+        }
+        ASSERT_EQ(chmod(folder.c_str(), c.folderWritable ? 0777 : 0555), 0);
+        const ino_t before = InodeOf(path);
+
+        const int result = AsOrdinaryUser([&] {
+            const bool saved = FormatOf(path) == LogFileFormat::XmlPacket ? rig.files.SaveXmlPacket(path)
+                                                                          : rig.files.SaveTableText(path);
+            const auto messages = rig.Messages();
+            const std::string expected = saved ? "Information: " + LogFiles::SavedMessage(path)
+                                               : "Error: " + LogFiles::NotSavedMessage(path);
+            return messages == std::vector<std::string>{expected} ? (saved ? 0 : 1) : 2;
+        });
+        chmod(folder.c_str(), 0755);
+        ASSERT_NE(result, 99) << "cannot become an ordinary user";
+        EXPECT_EQ(result, c.saved ? 0 : 1);
+
+        if (c.saved) {
+            CollectingSink sink;
+            ASSERT_TRUE(LoadLogFile(path, FormatOf(path), sink));
+            EXPECT_EQ(sink.rows.size(), 3u);
+            EXPECT_EQ(InodeOf(path) == before, c.sameInode);
+        } else {
+            EXPECT_EQ(ReadBytes(path), c.fileThere ? old : std::string());
+        }
+        // Nothing else is left in the folder.
+        const QStringList names = QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden);
+        EXPECT_EQ(names.size(), c.fileThere || c.saved ? 1 : 0) << names.join(",").toStdString();
+    }
+}
+
 // ---- long work in slices, with the meter still logging
 
 LogFiles::Slicing EverySlice() {
@@ -464,6 +655,53 @@ TEST(LongLoad, PacketRowsComeFirstThenTheReadingsLoggedWhileReading) {
     EXPECT_EQ(rig.log.Text(2999, ReadingLog::Field::Value), "2999");
     EXPECT_EQ(rig.log.Text(3000, ReadingLog::Field::Value), "during1");
     EXPECT_EQ(rig.log.Text(3000 + pumps - 1, ReadingLog::Field::Value), "during" + std::to_string(pumps));
+}
+
+TEST(LongLoad, KeepsTheFileRowsTogetherAndLogsTheReadingsAfterThem) {
+    struct Case {
+        const char* file;
+        bool keepsRowsBefore;  // a text table appends; a packet replaces
+    };
+    const Case cases[] = {{"log.txt", true}, {"log.xls", true}, {"log.xml", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        FilesRig source;
+        for (int i = 0; i < 2000; ++i) source.AddRow(500 + i, "10:00:00", "file", "m|s", "", "");
+        const std::string path = source.folder.Path(c.file);
+        ASSERT_TRUE(FormatOf(path) == LogFileFormat::XmlPacket ? source.files.SaveXmlPacket(path)
+                                                               : source.files.SaveTableText(path));
+
+        FilesRig rig;
+        rig.log.limitessClick();
+        rig.Read("before", "u", "", "", 1);
+        rig.files.SetSlicing(EverySlice());
+        int pumps = 0;
+        rig.files.pump = [&] {
+            ++pumps;
+            rig.Read("during" + std::to_string(pumps), "u", "", "", 1 + pumps);
+        };
+        ASSERT_TRUE(rig.files.LoadTableFile(path, false));
+        ASSERT_GT(pumps, 1);
+
+        const int first = c.keepsRowsBefore ? 1 : 0;
+        ASSERT_EQ(rig.log.RowCount(), first + 2000 + pumps);
+        if (c.keepsRowsBefore) {
+            EXPECT_EQ(rig.log.Text(0, ReadingLog::Field::Value), "before");
+        }
+        for (int r = first; r < first + 2000; ++r) {
+            ASSERT_EQ(rig.log.Text(r, ReadingLog::Field::Value), "file") << "row " << r;
+            ASSERT_EQ(rig.log.RecordNo(r), 500 + r - first);
+        }
+        for (int p = 1; p <= pumps; ++p) {
+            const int r = first + 2000 + p - 1;
+            EXPECT_EQ(rig.log.Text(r, ReadingLog::Field::Value), "during" + std::to_string(p));
+            EXPECT_EQ(rig.log.RecordNo(r), 1 + p);
+        }
+        // The chart took every reading as it came; the counters count them.
+        EXPECT_EQ(rig.chart.values.size(), static_cast<std::size_t>(1 + pumps));
+        EXPECT_EQ(rig.log.RecordCount(), 1 + pumps);
+        EXPECT_EQ(rig.log.NextRecordNo(), 2 + pumps);
+    }
 }
 
 TEST(LongLoad, TextRowsAndReadingsArriveInTheirOrder) {

@@ -165,6 +165,31 @@ TEST(SpeedButton2Click, APacketReplacesTheRowsAndABadFileSaysSo) {
     EXPECT_TRUE(rig.Messages()[0].ownerless);
 }
 
+TEST(SpeedButton2Click, APacketOverLoggedRowsWritesThemBesideTheRecoveredLogsFirst) {
+    QTemporaryDir data;
+    const std::string folder = data.path().toStdString();
+    WindowRig rig([&](WindowPlatform& p) { p.journalFolder = folder; });
+    rig.oak(FrameBuilder().main("0123").second("0001"));
+    rig.oak(FrameBuilder().main("0456").second("0001"));
+    ASSERT_EQ(rig.w->Log().RowCount(), 2);
+    const std::string packet = folder + "/in.xml";
+    std::ofstream(packet, std::ios::binary)
+        << "<?xml version=\"1.0\" standalone=\"yes\"?><DATAPACKET Version=\"2.0\"><ROWDATA>"
+           "<ROW No=\"42\" Value=\"v\"/></ROWDATA></DATAPACKET>";
+    rig.prompts.fileNames = {packet};
+    rig.w->SpeedButton2Click();
+    ASSERT_EQ(rig.w->Log().RowCount(), 1);
+    QStringList written = QDir(data.path()).entryList({QStringLiteral("recovered-*.xls")}, QDir::Files);
+    ASSERT_EQ(written.size(), 1);
+    const std::string path = folder + "/" + written[0].toStdString();
+    std::vector<std::string> messages;
+    for (const auto& s : rig.prompts.shown)
+        if (s.type == Shown::Type::Message) messages.push_back(s.text);
+    EXPECT_EQ(messages, std::vector<std::string>{LogFiles::UnsavedWrittenOutMessage(2, path)});
+    const std::string bytes = ReadAll(path);
+    EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 3) << bytes;
+}
+
 // A long save lets the meter's frames through: a reading that arrives
 // while the file is written is mirrored and logged, and the file holds the
 // rows there were when the save began.

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 #include <qcustomplot.h>
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTest>
 #include <filesystem>
@@ -100,6 +103,59 @@ TEST(WindowJournal, YesBringsBackGridChartAndCountersAndLoggingGoesOn) {
     EXPECT_EQ(log.RowCount(), 151);
     EXPECT_EQ(log.RecordNo(150), 151);
     EXPECT_EQ(JournalCount(dir), 1);
+}
+
+// Someone who takes their time over the start-up question: the event loop
+// runs while it stays open, as it does under a real message box, and what
+// else the window showed meanwhile is noted.
+class SlowToAnswer : public ScriptedPrompts {
+public:
+    explicit SlowToAnswer(int openMs) : openMs_(openMs) {}
+    Answer Ask(Kind kind, const std::string& text) override {
+        QElapsedTimer open;
+        open.start();
+        while (open.elapsed() < openMs_) {
+            QTest::qWait(50);
+            for (QWidget* top : QApplication::topLevelWidgets())
+                for (QProgressDialog* box : top->findChildren<QProgressDialog*>())
+                    if (box->isVisible()) progressOverQuestion = true;
+        }
+        return ScriptedPrompts::Ask(kind, text);
+    }
+    bool progressOverQuestion = false;
+
+private:
+    int openMs_;
+};
+
+TEST(WindowJournal, NoProgressBoxCoversTheRestoreQuestionHoweverLongItStaysOpen) {
+    // Longer than the progress box waits before it shows itself (the
+    // toolkit's own fallback included), so that a box left pending would
+    // come up over the question and take its clicks and keys.
+    constexpr int kQuestionOpenMs = 4600;
+    for (const auto answer : {UserPrompts::Answer::Yes, UserPrompts::Answer::No}) {
+        SCOPED_TRACE(answer == UserPrompts::Answer::Yes ? "Yes" : "No");
+        QTemporaryDir dir;
+        {
+            WindowRig first(InFolder(dir));
+            first.w->StartJournal();
+            for (int i = 0; i < 40; ++i)
+                first.oak(FrameBuilder().main(std::to_string(1000 + i)).second("0001"));
+            first.w->Journal()->WriteNow();
+        }  // the window goes without a normal end
+
+        WindowRig second(InFolder(dir));
+        second.w->show();
+        SlowToAnswer person(kQuestionOpenMs);
+        person.answers = {answer};
+        second.w->StartJournal(&person);
+        ASSERT_EQ(person.Questions(), std::vector<std::string>{LogJournal::RestoreQuestion(40)});
+        EXPECT_FALSE(person.progressOverQuestion);
+        EXPECT_EQ(second.w->Log().RowCount(), answer == UserPrompts::Answer::Yes ? 40 : 0);
+        // Nothing is left behind to come up later either.
+        for (QProgressDialog* box : second.w->findChildren<QProgressDialog*>())
+            EXPECT_FALSE(box->isVisible());
+    }
 }
 
 }  // namespace
