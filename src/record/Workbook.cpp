@@ -2,10 +2,15 @@
 
 #include <sys/stat.h>
 #include <xlsxwriter.h>
+#include <zlib.h>
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
+#include <vector>
 
 #include "record/ExportText.h"
 #include "record/NumberText.h"
@@ -27,6 +32,109 @@ mode_t NewFileMode(const QByteArray& target) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
+}
+
+std::uint32_t Le(const char* p, int bytes) {
+    std::uint32_t v = 0;
+    for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+    return v;
+}
+
+// Whether one XML part of the package inflates whole to its stated size
+// and ends as an XML part does.
+bool PartWhole(QFile& file, std::uint32_t localHeader, std::uint32_t method, std::uint32_t compressed,
+               std::uint32_t size, bool worksheet) {
+    char head[30];
+    if (!file.seek(localHeader) || file.read(head, 30) != 30 || Le(head, 4) != 0x04034b50) return false;
+    if (!file.seek(localHeader + 30 + Le(head + 26, 2) + Le(head + 28, 2))) return false;
+    std::string tail;
+    std::uint64_t produced = 0;
+    std::vector<char> in(64 * 1024), out(256 * 1024);
+    auto keepTail = [&](const char* data, std::size_t n) {
+        produced += n;
+        tail.append(data + (n > 64 ? n - 64 : 0), std::min<std::size_t>(n, 64));
+        if (tail.size() > 64) tail.erase(0, tail.size() - 64);
+    };
+    std::uint32_t left = compressed;
+    if (method == 0) {
+        while (left > 0) {
+            const qint64 n = file.read(in.data(), std::min<qint64>(left, static_cast<qint64>(in.size())));
+            if (n <= 0) return false;
+            keepTail(in.data(), static_cast<std::size_t>(n));
+            left -= static_cast<std::uint32_t>(n);
+        }
+    } else if (method == 8) {
+        z_stream z{};
+        if (inflateInit2(&z, -MAX_WBITS) != Z_OK) return false;
+        int status = Z_OK;
+        while (status != Z_STREAM_END) {
+            if (z.avail_in == 0) {
+                if (left == 0) break;
+                const qint64 n = file.read(in.data(), std::min<qint64>(left, static_cast<qint64>(in.size())));
+                if (n <= 0) break;
+                left -= static_cast<std::uint32_t>(n);
+                z.next_in = reinterpret_cast<Bytef*>(in.data());
+                z.avail_in = static_cast<uInt>(n);
+            }
+            z.next_out = reinterpret_cast<Bytef*>(out.data());
+            z.avail_out = static_cast<uInt>(out.size());
+            status = inflate(&z, Z_NO_FLUSH);
+            keepTail(out.data(), out.size() - z.avail_out);
+            if (status != Z_OK && status != Z_STREAM_END) break;
+        }
+        inflateEnd(&z);
+        if (status != Z_STREAM_END) return false;
+    } else {
+        return false;
+    }
+    if (produced != size) return false;
+    while (!tail.empty() && static_cast<unsigned char>(tail.back()) <= 32) tail.pop_back();
+    const std::string_view end = worksheet ? "</worksheet>" : ">";
+    return tail.size() >= end.size() && tail.compare(tail.size() - end.size(), end.size(), end) == 0;
+}
+
+// The workbook library writes each part of the package to a temporary
+// file first and does not notice when such a write fails (a full disk, a
+// file size limit): the package then holds a cut-off sheet, and the save
+// would report success over a damaged file. So the finished package is
+// read back, its XML parts inflated and their ends looked at.
+bool PackageWhole(const QString& fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const qint64 size = file.size();
+    const qint64 tailSize = std::min<qint64>(size, 22 + 65535);
+    if (tailSize < 22 || !file.seek(size - tailSize)) return false;
+    const QByteArray tail = file.read(tailSize);
+    qint64 end = -1;
+    for (qint64 i = tail.size() - 22; i >= 0; --i)
+        if (Le(tail.constData() + i, 4) == 0x06054b50) {
+            end = i;
+            break;
+        }
+    if (end < 0) return false;
+    const char* eocd = tail.constData() + end;
+    const std::uint32_t entries = Le(eocd + 10, 2);
+    const std::uint32_t directorySize = Le(eocd + 12, 4);
+    const std::uint32_t directoryOffset = Le(eocd + 16, 4);
+    if (!file.seek(directoryOffset)) return false;
+    const QByteArray directory = file.read(directorySize);
+    if (static_cast<std::uint32_t>(directory.size()) != directorySize) return false;
+    std::uint32_t at = 0;
+    for (std::uint32_t i = 0; i < entries; ++i) {
+        if (at + 46 > directorySize) return false;
+        const char* e = directory.constData() + at;
+        if (Le(e, 4) != 0x02014b50) return false;
+        const std::uint32_t nameLength = Le(e + 28, 2);
+        if (at + 46 + nameLength > directorySize) return false;
+        const std::string_view name(e + 46, nameLength);
+        const bool xml = name.size() > 4 &&
+                         (name.substr(name.size() - 4) == ".xml" || name.substr(name.size() - 5) == ".rels");
+        if (xml && !PartWhole(file, Le(e + 42, 4), Le(e + 10, 2), Le(e + 20, 4), Le(e + 24, 4),
+                              name.rfind("xl/worksheets/sheet", 0) == 0))
+            return false;
+        at += 46 + nameLength + Le(e + 30, 2) + Le(e + 32, 2);
+    }
+    return entries > 0;
 }
 
 }  // namespace
@@ -56,8 +164,12 @@ WorkbookFile::WorkbookFile(const QString& fileName, const ReadingLogStore& rows,
     }
     temp_.close();
     lxw_workbook_options options{};
-    // Rows are streamed to a temporary file a sheet and never held.
+    // Rows are streamed to a temporary file a sheet and never held. Those
+    // files go beside the workbook, whose folder is known to take them, and
+    // not into a /tmp that may be memory.
     options.constant_memory = LXW_TRUE;
+    tempDir_ = QFile::encodeName(QFileInfo(temp_.fileName()).absolutePath()).toStdString();
+    options.tmpdir = tempDir_.data();
     book_ = workbook_new_opt(QFile::encodeName(temp_.fileName()).constData(), &options);
     if (!book_) {
         failed_ = true;
@@ -266,9 +378,19 @@ bool WorkbookFile::Finish() {
         Discard();
         return false;
     }
+    // The rows went to one temporary file a sheet: a write that failed
+    // there shows now or never.
+    for (lxw_worksheet* sheet : sheets_)
+        if (sheet->optimize_tmpfile &&
+            (std::fflush(sheet->optimize_tmpfile) != 0 || std::ferror(sheet->optimize_tmpfile)))
+            failed_ = true;
+    if (failed_) {
+        Discard();
+        return false;
+    }
     lxw_workbook* book = book_;
     book_ = nullptr;
-    if (workbook_close(book) != LXW_NO_ERROR) {
+    if (workbook_close(book) != LXW_NO_ERROR || !PackageWhole(temp_.fileName())) {
         failed_ = true;
         temp_.remove();
         return false;

@@ -66,6 +66,7 @@ private:
     SummaryBuilder summary_;
     QString fileName_;
     QTemporaryFile temp_;
+    std::string tempDir_;
     lxw_workbook* book_ = nullptr;
     std::vector<lxw_worksheet*> sheets_;
     lxw_worksheet* summarySheet_ = nullptr;
