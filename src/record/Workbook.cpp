@@ -282,37 +282,45 @@ void WorkbookFile::AppendRows(int first, int last) {
 }
 
 void WorkbookFile::WriteSummary(const LogSummary& summary) {
+    // Rows go out in order, as the constant-memory mode takes them: each
+    // row's figure, then, in the first rows, the two ends of each limit
+    // line for the chart.
     lxw_worksheet* sheet = summarySheet_;
-    Check(worksheet_write_string(sheet, 0, 0, "Figure", bold_));
-    Check(worksheet_write_string(sheet, 0, 1, "Value", bold_));
     Check(worksheet_set_column(sheet, 0, 0, 26, nullptr));
     Check(worksheet_set_column(sheet, 1, 1, 14, nullptr));
-    lxw_row_t r = 1;
-    for (const SummaryLine& line : SummaryLines(summary)) {
-        Check(worksheet_write_string(sheet, r, 0, line.label.c_str(), nullptr));
-        // The first and last time as times of day, as in the log.
-        const std::optional<int> second = line.label == "First time"  ? summary.firstSecond
-                                          : line.label == "Last time" ? summary.lastSecond
-                                                                      : std::nullopt;
-        if (second)
-            Check(worksheet_write_number(sheet, r, 1, *second / 86400.0, time_));
-        else if (line.number)
-            Check(worksheet_write_number(sheet, r, 1, *line.number, nullptr));
-        else if (!line.text.empty())
-            Check(worksheet_write_string(sheet, r, 1, ToUtf8(line.text).c_str(), nullptr));
-        ++r;
-    }
-    // The two ends of each limit line, for the chart.
-    if (written_ > 0 && (summary.high || summary.low)) {
-        Check(worksheet_write_string(sheet, 0, 3, "Limit lines", bold_));
-        Check(worksheet_write_string(sheet, 1, 3, "No", bold_));
-        Check(worksheet_write_string(sheet, 1, 4, "High", bold_));
-        Check(worksheet_write_string(sheet, 1, 5, "Low", bold_));
-        const int ends[] = {firstNoMin_, firstNoMax_};
-        for (lxw_row_t i = 0; i < 2; ++i) {
-            Check(worksheet_write_number(sheet, 2 + i, 3, ends[i], nullptr));
-            if (summary.high) Check(worksheet_write_number(sheet, 2 + i, 4, *summary.high, nullptr));
-            if (summary.low) Check(worksheet_write_number(sheet, 2 + i, 5, *summary.low, nullptr));
+    const std::vector<SummaryLine> lines = SummaryLines(summary);
+    const bool limitLines = written_ > 0 && (summary.high || summary.low);
+    const int ends[] = {firstNoMin_, firstNoMax_};
+    const auto rowCount = static_cast<lxw_row_t>(std::max<std::size_t>(lines.size() + 1, limitLines ? 4 : 0));
+    for (lxw_row_t r = 0; r < rowCount; ++r) {
+        if (r == 0) {
+            Check(worksheet_write_string(sheet, 0, 0, "Figure", bold_));
+            Check(worksheet_write_string(sheet, 0, 1, "Value", bold_));
+        } else if (r <= lines.size()) {
+            const SummaryLine& line = lines[r - 1];
+            Check(worksheet_write_string(sheet, r, 0, line.label.c_str(), nullptr));
+            // The first and last time as times of day, as in the log.
+            const std::optional<int> second = line.label == "First time"  ? summary.firstSecond
+                                              : line.label == "Last time" ? summary.lastSecond
+                                                                          : std::nullopt;
+            if (second)
+                Check(worksheet_write_number(sheet, r, 1, *second / 86400.0, time_));
+            else if (line.number)
+                Check(worksheet_write_number(sheet, r, 1, *line.number, nullptr));
+            else if (!line.text.empty())
+                Check(worksheet_write_string(sheet, r, 1, ToUtf8(line.text).c_str(), nullptr));
+        }
+        if (!limitLines || r > 3) continue;
+        if (r == 0) {
+            Check(worksheet_write_string(sheet, 0, 3, "Limit lines", bold_));
+        } else if (r == 1) {
+            Check(worksheet_write_string(sheet, 1, 3, "No", bold_));
+            Check(worksheet_write_string(sheet, 1, 4, "High", bold_));
+            Check(worksheet_write_string(sheet, 1, 5, "Low", bold_));
+        } else {
+            Check(worksheet_write_number(sheet, r, 3, ends[r - 2], nullptr));
+            if (summary.high) Check(worksheet_write_number(sheet, r, 4, *summary.high, nullptr));
+            if (summary.low) Check(worksheet_write_number(sheet, r, 5, *summary.low, nullptr));
         }
     }
 }

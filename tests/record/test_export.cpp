@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QProcess>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -420,6 +421,61 @@ TEST(SaveWorkbookAndCsv, AFolderThatCannotBeWrittenKeepsTheOldFileAndSaysSo) {
                                   QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
             EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1) << c.name;
         }
+    }
+}
+
+// A part of a saved workbook, read by Python's zip module.
+std::string WorkbookPart(const std::string& path, const char* part) {
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, zipfile; sys.stdout.write(zipfile.ZipFile(sys.argv[1])"
+                                 ".read(sys.argv[2]).decode())"),
+                  QString::fromStdString(path), QLatin1String(part)});
+    python.waitForFinished(30000);
+    return python.readAllStandardOutput().toStdString();
+}
+
+struct LimitCase {
+    const char* name;
+    const char* high;
+    const char* low;
+    std::vector<const char*> series;  // of the chart, in order
+    bool block;                       // the limit lines' ends on the Summary sheet
+};
+
+TEST(SaveWorkbook, DrawsTheLimitsThatAreNumbersAsFlatLines) {
+    const LimitCase cases[] = {
+        {"both", "2", "-2", {"Value", "High", "Low"}, true},
+        {"high only", "2", "-", {"Value", "High"}, true},
+        {"neither", "", "x", {"Value"}, false},
+    };
+    for (const LimitCase& c : cases) {
+        ExportRig rig;
+        for (int i = 0; i < 30; ++i) rig.Read(std::to_string(i % 5), "m|s");
+        rig.files.limits = [&] {
+            SummaryLimits limits;
+            limits.high = c.high;
+            limits.low = c.low;
+            return limits;
+        };
+        const std::string path = rig.folder.Path("log.xlsx");
+        ASSERT_TRUE(rig.files.SaveWorkbook(path)) << c.name;
+        const std::string chart = WorkbookPart(path, "xl/charts/chart1.xml");
+        std::vector<std::string> series;
+        for (std::size_t at = chart.find("<c:ser>"); at != std::string::npos;
+             at = chart.find("<c:ser>", at + 1)) {
+            const std::size_t v = chart.find("<c:v>", at) + 5;
+            series.push_back(chart.substr(v, chart.find("</c:v>", v) - v));
+        }
+        EXPECT_EQ(series, std::vector<std::string>(c.series.begin(), c.series.end())) << c.name;
+        if (c.block) {
+            EXPECT_NE(chart.find("<c:f>Summary!$D$3:$D$4</c:f>"), std::string::npos) << c.name;
+            EXPECT_NE(chart.find("<c:f>Summary!$E$3:$E$4</c:f>"), std::string::npos) << c.name;
+            EXPECT_NE(chart.find("prstDash val=\"dash\""), std::string::npos) << c.name;
+        }
+        const std::string summary = WorkbookPart(path, "xl/worksheets/sheet2.xml");
+        EXPECT_EQ(summary.find("Limit lines") != std::string::npos, c.block) << c.name;
     }
 }
 
