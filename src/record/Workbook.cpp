@@ -347,7 +347,7 @@ void WorkbookFile::AddChart() {
             lxw_col_t column;
             lxw_color_t color;
         };
-        const Limit limits[] = {{summary.high, "High", 4, 0xC00000}, {summary.low, "Low", 5, 0x0070C0}};
+        const Limit limits[] = {{summary.high, "High", 4, 0xC00000}, {summary.low, "Low", 5, 0x00A050}};
         for (const Limit& l : limits) {
             if (!l.limit) continue;
             lxw_chart_series* series = chart_add_series(chart, nullptr, nullptr);

@@ -31,9 +31,10 @@ void ChooseAndSave(const QString& folder, int type, const QString& name) {
             return;
         }
         types->setCurrentIndex(type);
-        emit types->activated(type);
+        emit types->activated(type);  // what a pick with the mouse sends
+        emit types->textActivated(types->itemText(type));
         edit->setText(name);
-        dialog->accept();
+        static_cast<QDialog*>(dialog)->accept();  // the Save button
     });
 }
 
