@@ -52,17 +52,23 @@ std::optional<double> SummaryBuilder::Number(std::string_view text) const {
 }
 
 void SummaryBuilder::Add(const ReadingLogStore& rows, int row) {
+    Add(rows, row, Number(rows.TextView(row, ReadingLogStore::Value)),
+        Number(rows.TextView(row, ReadingLogStore::Value2)));
+}
+
+void SummaryBuilder::Add(const ReadingLogStore& rows, int row, std::optional<double> value,
+                         std::optional<double> value2) {
     if (summary_.rows == 0) {
         rows.AppendText(row, ReadingLogStore::Time, summary_.firstTime);
         summary_.firstSecond = rows.SecondOfDay(row);
     }
     ++summary_.rows;
-    if (const auto v = Number(rows.TextView(row, ReadingLogStore::Value))) {
-        value_.Add(*v);
-        if (high_ && *v > *high_) ++*summary_.aboveHigh;
-        if (low_ && *v < *low_) ++*summary_.belowLow;
+    if (value) {
+        value_.Add(*value);
+        if (high_ && *value > *high_) ++*summary_.aboveHigh;
+        if (low_ && *value < *low_) ++*summary_.belowLow;
     }
-    if (const auto v = Number(rows.TextView(row, ReadingLogStore::Value2))) value2_.Add(*v);
+    if (value2) value2_.Add(*value2);
     lastRow_ = row;
     lastRows_ = &rows;
 }

@@ -53,6 +53,9 @@ class SummaryBuilder {
 public:
     explicit SummaryBuilder(const SummaryLimits& limits);
     void Add(const ReadingLogStore& rows, int row);
+    // The same, with the row's Value and Value2 numbers already read (a
+    // writer that needs them anyway reads them once).
+    void Add(const ReadingLogStore& rows, int row, std::optional<double> value, std::optional<double> value2);
     LogSummary Result() const;
 
     // The number a value text stands for, if any.

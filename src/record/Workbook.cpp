@@ -235,11 +235,11 @@ void WorkbookFile::WriteText(int sheetRow, int column, std::string_view text) {
                                  static_cast<lxw_col_t>(column), utf8_.c_str(), nullptr));
 }
 
-void WorkbookFile::WriteValue(int sheetRow, int column, std::string_view text) {
-    if (const auto v = summary_.Number(text)) {
+void WorkbookFile::WriteValue(int sheetRow, int column, std::string_view text, std::optional<double> number) {
+    if (number) {
         Check(worksheet_write_number(sheets_[static_cast<std::size_t>(sheet_)],
-                                     static_cast<lxw_row_t>(sheetRow), static_cast<lxw_col_t>(column), *v,
-                                     Decimals(text)));
+                                     static_cast<lxw_row_t>(sheetRow), static_cast<lxw_col_t>(column),
+                                     *number, Decimals(text)));
         return;
     }
     WriteText(sheetRow, column, text);
@@ -262,13 +262,17 @@ void WorkbookFile::AppendRows(int first, int last) {
             rows_.AppendText(row, ReadingLogStore::Time, scratch_);
             WriteText(static_cast<int>(r), 1, scratch_);
         }
-        WriteValue(static_cast<int>(r), 2, rows_.TextView(row, ReadingLogStore::Value));
+        const std::string_view valueText = rows_.TextView(row, ReadingLogStore::Value);
+        const std::string_view value2Text = rows_.TextView(row, ReadingLogStore::Value2);
+        const std::optional<double> value = summary_.Number(valueText);
+        const std::optional<double> value2 = summary_.Number(value2Text);
+        WriteValue(static_cast<int>(r), 2, valueText, value);
         WriteText(static_cast<int>(r), 3,
                   ReadableUnit(rows_.TextView(row, ReadingLogStore::Unit), ReadingLogStore::Unit));
-        WriteValue(static_cast<int>(r), 4, rows_.TextView(row, ReadingLogStore::Value2));
+        WriteValue(static_cast<int>(r), 4, value2Text, value2);
         WriteText(static_cast<int>(r), 5,
                   ReadableUnit(rows_.TextView(row, ReadingLogStore::Unit2), ReadingLogStore::Unit2));
-        summary_.Add(rows_, row);
+        summary_.Add(rows_, row, value, value2);
         if (index == 0) {
             if (row == 0) {
                 firstNoMin_ = firstNoMax_ = no;

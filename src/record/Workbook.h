@@ -52,7 +52,7 @@ public:
 private:
     void Check(int error);
     void StartSheet(int index);
-    void WriteValue(int sheetRow, int column, std::string_view text);
+    void WriteValue(int sheetRow, int column, std::string_view text, std::optional<double> number);
     void WriteText(int sheetRow, int column, std::string_view text);
     lxw_format* Decimals(std::string_view text);
     void AddChart();
