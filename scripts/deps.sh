@@ -8,6 +8,8 @@ corvel_packages=(
   qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev
+  # the log as an Excel workbook, and the reader its tests check it with
+  libxlsxwriter-dev python3-openpyxl
   fonts-dejavu-core fontconfig
   xvfb xauth
   # printed report: "Arial" is Liberation Sans through fontconfig; the

@@ -6,6 +6,7 @@
 
 #include "record/TextTable.h"
 #include "record/TextTableReader.h"
+#include "record/Workbook.h"
 #include "record/XmlPacket.h"
 #include "record/XmlPacketReader.h"
 
@@ -23,8 +24,23 @@ LogFileFormat FormatOf(std::string_view fileName) {
     return ExtensionOf(fileName) == ".xml" ? LogFileFormat::XmlPacket : LogFileFormat::TextTable;
 }
 
-LogFileWriter::LogFileWriter(const ReadingLogStore& rows, const QString& fileName, LogFileFormat format)
+LogFileFormat SaveFormatOf(std::string_view fileName) {
+    const std::string_view extension = ExtensionOf(fileName);
+    if (extension == ".xlsx") return LogFileFormat::Workbook;
+    if (extension == ".csv") return LogFileFormat::Csv;
+    return FormatOf(fileName);
+}
+
+LogFileWriter::LogFileWriter(const ReadingLogStore& rows, const QString& fileName, LogFileFormat format,
+                             const SummaryLimits& limits)
     : rows_(rows), format_(format), file_(fileName), total_(rows.RowCount()) {
+    if (format_ == LogFileFormat::Workbook) {
+        // The workbook library writes its own file (beside the old one,
+        // renamed when whole), so no buffer here.
+        workbook_ = std::make_unique<WorkbookFile>(fileName, rows, total_, limits);
+        failed_ = workbook_->Failed();
+        return;
+    }
     buffer_.reserve(kBufferBytes + 4096);
     // A file the user may write in a folder they may not: no new file can
     // be made beside it to take its place, so it is written where it is,
@@ -38,9 +54,13 @@ LogFileWriter::LogFileWriter(const ReadingLogStore& rows, const QString& fileNam
     }
     if (format_ == LogFileFormat::XmlPacket)
         XmlPacket::AppendHead(buffer_);
+    else if (format_ == LogFileFormat::Csv)
+        CsvTable::AppendHeader(buffer_);
     else
         TextTable::AppendHeader(buffer_);
 }
+
+LogFileWriter::~LogFileWriter() = default;
 
 void LogFileWriter::Flush() {
     if (failed_ || buffer_.empty()) return;
@@ -58,10 +78,16 @@ bool LogFileWriter::Step(int rows) {
     const int stop = std::min(total_, next_ + std::max(rows, 0));
     while (next_ < stop && !failed_) {
         const int last = std::min(stop, next_ + kRun);
-        if (format_ == LogFileFormat::XmlPacket)
+        if (format_ == LogFileFormat::Workbook) {
+            workbook_->AppendRows(next_, last);
+            failed_ = workbook_->Failed();
+        } else if (format_ == LogFileFormat::XmlPacket) {
             XmlPacket::AppendRows(rows_, next_, last, buffer_);
-        else
+        } else if (format_ == LogFileFormat::Csv) {
+            csv_.AppendLines(rows_, next_, last, buffer_);
+        } else {
             TextTable::AppendLines(rows_, next_, last, buffer_);
+        }
         next_ = last;
         if (buffer_.size() >= kBufferBytes) Flush();
     }
@@ -79,6 +105,14 @@ bool LogFileWriter::Commit() {
         while (!Step(1 << 16)) {
         }
     }
+    if (workbook_) {
+        if (failed_) {
+            workbook_->Cancel();
+            return false;
+        }
+        failed_ = !workbook_->Finish();
+        return !failed_;
+    }
     if (failed_) {
         file_.cancelWriting();
         if (file_.isOpen()) file_.commit();  // removes the temporary file, the old one stays
@@ -90,6 +124,7 @@ bool LogFileWriter::Commit() {
 
 void LogFileWriter::Cancel() {
     failed_ = true;
+    if (workbook_) workbook_->Cancel();
     file_.cancelWriting();
     if (file_.isOpen()) file_.commit();
 }
@@ -149,8 +184,9 @@ void StoreSink::Row(const LoadedRow& row) {
     rows_.Append(row.no, row.texts[0], row.texts[1], row.texts[2], row.texts[3], row.texts[4]);
 }
 
-bool SaveLogFile(const ReadingLogStore& rows, const std::string& fileName, LogFileFormat format) {
-    LogFileWriter writer(rows, QString::fromStdString(fileName), format);
+bool SaveLogFile(const ReadingLogStore& rows, const std::string& fileName, LogFileFormat format,
+                 const SummaryLimits& limits) {
+    LogFileWriter writer(rows, QString::fromStdString(fileName), format, limits);
     return writer.Commit();
 }
 

@@ -8,12 +8,18 @@
 #include <string>
 #include <string_view>
 
+#include "record/CsvTable.h"
 #include "record/LoadedRow.h"
+#include "record/LogSummary.h"
 #include "record/ReadingLogStore.h"
 
 namespace corvel {
 
-enum class LogFileFormat { TextTable, XmlPacket };
+// The first two are read back; the workbook and CSV are written for other
+// programs and never read.
+enum class LogFileFormat { TextTable, XmlPacket, Workbook, Csv };
+
+class WorkbookFile;
 
 // The part of a file name from its last "." on, empty when the name part
 // has none.
@@ -21,6 +27,10 @@ std::string_view ExtensionOf(std::string_view fileName);
 // ".xml" exactly (case and all) is an XML data packet; any other name,
 // ".XML" included, a text table.
 LogFileFormat FormatOf(std::string_view fileName);
+// What a save writes for a name: as FormatOf, and ".xlsx" a workbook and
+// ".csv" comma-separated values (exactly so, as ".xml"). Opening such a
+// file reads it as FormatOf says, as it always did.
+LogFileFormat SaveFormatOf(std::string_view fileName);
 
 // Writes the rows a log holds when it starts, in steps, so that a log of
 // millions of rows can be saved while the program goes on. The file is
@@ -31,7 +41,11 @@ LogFileFormat FormatOf(std::string_view fileName);
 // kBufferBytes.
 class LogFileWriter {
 public:
-    LogFileWriter(const ReadingLogStore& rows, const QString& fileName, LogFileFormat format);
+    // The limits and decimal separator are what a workbook's numbers,
+    // chart and summary are taken with.
+    LogFileWriter(const ReadingLogStore& rows, const QString& fileName, LogFileFormat format,
+                  const SummaryLimits& limits = {});
+    ~LogFileWriter();
     LogFileWriter(const LogFileWriter&) = delete;
     LogFileWriter& operator=(const LogFileWriter&) = delete;
 
@@ -56,6 +70,8 @@ private:
     const ReadingLogStore& rows_;
     LogFileFormat format_;
     QSaveFile file_;
+    std::unique_ptr<WorkbookFile> workbook_;
+    CsvTable csv_;
     std::string buffer_;
     int total_ = 0;
     int next_ = 0;
@@ -106,7 +122,8 @@ private:
 };
 
 // The whole file at once, for the command-line tools.
-bool SaveLogFile(const ReadingLogStore& rows, const std::string& fileName, LogFileFormat format);
+bool SaveLogFile(const ReadingLogStore& rows, const std::string& fileName, LogFileFormat format,
+                 const SummaryLimits& limits = {});
 bool LoadLogFile(const std::string& fileName, LogFileFormat format, RowSink& sink);
 
 }  // namespace corvel

@@ -64,19 +64,16 @@ LogFiles::LogFiles(ReadingLog& log, UserPrompts& prompts) : log_(log), prompts_(
 void LogFiles::saveasClick() {
     if (busy_) return;
     // A fresh dialog each time: its file name starts empty.
-    const std::string fileName =
-        prompts_.SaveFileName("Save As", std::string(kFilter), std::string(kDefaultSuffix));
+    const std::string fileName = prompts_.SaveFileNameBy("Save As", std::string(kSaveFilter),
+                                                         std::string(kDefaultSuffix), kOwnSuffixFrom);
     if (fileName.empty()) return;
-    if (FormatOf(fileName) == LogFileFormat::XmlPacket)
-        SaveXmlPacket(fileName);
-    else
-        SaveTableText(fileName);
+    Save(fileName, SaveFormatOf(fileName));
     if (repaint) repaint();
 }
 
 void LogFiles::SpeedButton2Click() {
     if (busy_) return;
-    const std::string fileName = prompts_.OpenFileNameAt("Open", std::string(kFilter), openFileName_);
+    const std::string fileName = prompts_.OpenFileNameAt("Open", std::string(kOpenFilter), openFileName_);
     if (fileName.empty()) return;
     openFileName_ = fileName;
     LoadTableFile(fileName, false);
@@ -91,13 +88,22 @@ bool LogFiles::SaveXmlPacket(const std::string& fileName) {
     return Save(fileName, LogFileFormat::XmlPacket);
 }
 
+bool LogFiles::SaveWorkbook(const std::string& fileName) {
+    return Save(fileName, LogFileFormat::Workbook);
+}
+
+bool LogFiles::SaveCsv(const std::string& fileName) {
+    return Save(fileName, LogFileFormat::Csv);
+}
+
 bool LogFiles::Save(const std::string& fileName, LogFileFormat format) {
     if (busy_) return false;
     bool saved = false;
     {
         const BusyFlag busy(busy_);
         const int generation = log_.Generation();
-        LogFileWriter writer(log_.Rows(), QString::fromStdString(fileName), format);
+        LogFileWriter writer(log_.Rows(), QString::fromStdString(fileName), format,
+                             limits ? limits() : SummaryLimits{});
         RunInSlices(
             "Saving " + fileName,
             [&] {

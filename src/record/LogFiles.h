@@ -23,9 +23,18 @@ namespace corvel {
 // began; rows logged meanwhile stay in the log.
 class LogFiles {
 public:
-    // The save and open dialogs' filter, in the toolkit's notation.
+    // The save and open dialogs' filters, in the toolkit's notation: the
+    // text table's two first, then the formats for other programs (saved
+    // only) and the packet, which a user once had to type by name.
     static constexpr std::string_view kFilter = "Excel File(*.xls);;Txt File(*.txt)";
+    static constexpr std::string_view kSaveFilter =
+        "Excel File(*.xls);;Txt File(*.txt);;Excel workbook (*.xlsx);;CSV (*.csv);;XML data packet (*.xml)";
+    static constexpr std::string_view kOpenFilter =
+        "Excel File(*.xls);;Txt File(*.txt);;XML data packet (*.xml)";
     static constexpr std::string_view kDefaultSuffix = "xls";
+    // The save filters from this one on give a name typed without an
+    // extension their own: "CSV" chosen makes "log" "log.csv".
+    static constexpr int kOwnSuffixFrom = 2;
     static constexpr std::string_view kLoadFailed = "Failed to Load File!";
     static std::string SavedMessage(const std::string& fileName);
     static std::string NotSavedMessage(const std::string& fileName);
@@ -44,6 +53,9 @@ public:
     bool SaveTableText(const std::string& fileName);
     // The log as an XML data packet, likewise.
     bool SaveXmlPacket(const std::string& fileName);
+    // The log as an Excel workbook or as CSV, likewise.
+    bool SaveWorkbook(const std::string& fileName);
+    bool SaveCsv(const std::string& fileName);
     // Reads a data file into the log: a text table appends its rows, an
     // ".xml" packet takes the place of the log's rows. "Failed to Load
     // File!" when it fails; the rows appended before stay. True when read.
@@ -60,6 +72,9 @@ public:
     // The file name the open dialog starts on next time.
     const std::string& OpenDialog1FileName() const { return openFileName_; }
 
+    // The limits and decimal separator of the moment, for a workbook's
+    // numbers, limit lines and summary. Without it: a point, no limits.
+    std::function<SummaryLimits()> limits;
     // After a save: the grid makes the log's last row current.
     std::function<void()> afterSave;
     // After a command: the whole window is repainted.

@@ -24,6 +24,13 @@ public:
                                      const std::string& defaultSuffix) = 0;
     virtual std::string OpenFileName(const std::string& title, const std::string& filter) = 0;
 
+    // A save dialog whose filters from `ownSuffixFrom` on (counted from 0)
+    // add their own extension to a name typed without one; the filters
+    // before them add `defaultSuffix`.
+    virtual std::string SaveFileNameBy(const std::string& title, const std::string& filter,
+                                       const std::string& defaultSuffix, int /*ownSuffixFrom*/) {
+        return SaveFileName(title, filter, defaultSuffix);
+    }
     // A message box that belongs to no window: it stands on its own rather
     // than over the main window. Same captions and icons as Message.
     virtual void OwnerlessMessage(Kind kind, const std::string& text) { Message(kind, text); }

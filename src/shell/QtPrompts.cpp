@@ -46,6 +46,28 @@ std::string QtPrompts::SaveFileName(const std::string& caption, const std::strin
     return dialog.selectedFiles().front().toStdString();
 }
 
+std::string QtPrompts::SaveFileNameBy(const std::string& caption, const std::string& filter,
+                                      const std::string& defaultSuffix, int ownSuffixFrom) {
+    const QString filters = QString::fromStdString(filter);
+    QFileDialog dialog(parent_, QString::fromStdString(caption), QString(), filters);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QString::fromStdString(defaultSuffix));
+    const QStringList list = filters.split(QStringLiteral(";;"));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& chosen) {
+        const int index = static_cast<int>(list.indexOf(chosen));
+        QString suffix = QString::fromStdString(defaultSuffix);
+        if (index >= ownSuffixFrom) {
+            // "CSV (*.csv)": the extension of its one pattern.
+            const int star = static_cast<int>(chosen.lastIndexOf(QStringLiteral("*.")));
+            const int close = static_cast<int>(chosen.lastIndexOf(QLatin1Char(')')));
+            if (star >= 0 && close > star) suffix = chosen.mid(star + 2, close - star - 2);
+        }
+        dialog.setDefaultSuffix(suffix);
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().front().toStdString();
+}
+
 std::string QtPrompts::OpenFileName(const std::string& caption, const std::string& filter) {
     return QFileDialog::getOpenFileName(parent_, QString::fromStdString(caption), QString(),
                                         QString::fromStdString(filter))

@@ -19,6 +19,8 @@ public:
     Answer Ask(Kind kind, const std::string& text) override;
     std::string SaveFileName(const std::string& title, const std::string& filter,
                              const std::string& defaultSuffix) override;
+    std::string SaveFileNameBy(const std::string& title, const std::string& filter,
+                               const std::string& defaultSuffix, int ownSuffixFrom) override;
     std::string OpenFileName(const std::string& title, const std::string& filter) override;
     void OwnerlessMessage(Kind kind, const std::string& text) override;
     std::string OpenFileNameAt(const std::string& title, const std::string& filter,

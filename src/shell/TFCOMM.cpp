@@ -103,6 +103,14 @@ TFCOMM::TFCOMM(WindowPlatform platform, QWidget* parent)
         logModel_->AnnounceThrottle().ShowNow();
         grid_->FollowNow();
     };
+    files_->limits = [this] {
+        SummaryLimits limits;
+        const std::string& separator = core_.Decoders().DecimalSeparator();
+        if (!separator.empty()) limits.decimal = separator.front();
+        limits.high = core_.Judge().HighText();
+        limits.low = core_.Judge().LowText();
+        return limits;
+    };
     files_->repaint = [this] {
         // A command's rows show at once, not at the next streaming catch-up.
         logModel_->AnnounceThrottle().ShowNow();

@@ -333,3 +333,69 @@ TEST(HidTool, SaysWhatItCannotDo) {
         EXPECT_EQ(run.out, "");
     }
 }
+
+namespace corvel {
+namespace {
+
+// A file corvel-decode wrote, or a part of a workbook, read by Python's own
+// csv and zip modules.
+std::string ReadWithPython(const QString& script, const QString& path) {
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), script, path});
+    python.waitForFinished(30000);
+    return python.readAllStandardOutput().toStdString();
+}
+
+}  // namespace
+
+// corvel-decode --log writes the workbook and CSV by the name's extension,
+// with the limits it was given.
+TEST(DecodeTool, TheLogGoesToAWorkbookOrCsvByItsName) {
+    QByteArray bytes;
+    for (const double value : {12.3, 45.6, -1.0}) {
+        sim::Display d;
+        sim::FormatRow(25, 0, d.second);
+        if (value < 0) {
+            d = sim::Overload(d);
+        } else {
+            sim::FormatRow(value, 1, d.main);
+            d.mainDecimals = 1;
+        }
+        const std::vector<std::uint8_t> frame = sim::OakFrame(d);
+        bytes.append(reinterpret_cast<const char*>(frame.data()), static_cast<qsizetype>(frame.size()));
+    }
+    QTemporaryDir dir;
+    const struct {
+        const char* name;
+        QString script;
+        std::string expected;
+    } cases[] = {
+        {"log.csv",
+         QStringLiteral("import csv, sys\n"
+                        "rows = list(csv.reader(open(sys.argv[1], encoding='utf-8-sig', newline='')))\n"
+                        "print(rows[0]); print([r[0] for r in rows[1:]]); print([r[2] for r in rows[1:]])"),
+         "['No', 'Time', 'Value', 'Unit', 'Value2', 'Unit2']\n['1', '2', '3']\n['12.3', '45.6', '0L']\n"},
+        {"log.xlsx",
+         QStringLiteral("import sys, zipfile\n"
+                        "z = zipfile.ZipFile(sys.argv[1])\n"
+                        "print('<c:v>High</c:v>' in z.read('xl/charts/chart1.xml').decode())\n"
+                        "print('Rows above High' in z.read('xl/worksheets/sheet2.xml').decode())"),
+         "True\nTrue\n"},
+    };
+    for (const auto& c : cases) {
+        const QString path = dir.filePath(QLatin1String(c.name));
+        QProcess decode;
+        decode.start(QStringLiteral(CORVEL_DECODE),
+                     {QStringLiteral("--handler"), QStringLiteral("oak"),
+                      QStringLiteral("--decimal-separator"), QStringLiteral("."), QStringLiteral("--high"),
+                      QStringLiteral("40"), QStringLiteral("--quiet"), QStringLiteral("--log"), path});
+        ASSERT_TRUE(decode.waitForStarted(5000));
+        decode.write(bytes);
+        decode.closeWriteChannel();
+        ASSERT_TRUE(decode.waitForFinished(20000));
+        EXPECT_EQ(decode.exitCode(), 0) << c.name << decode.readAllStandardError().toStdString();
+        EXPECT_EQ(ReadWithPython(c.script, path), c.expected) << c.name;
+    }
+}
+
+}  // namespace corvel

@@ -385,8 +385,12 @@ TEST_P(FailingSave, LeavesTheOldFileWholeAndSaysSo) {
     bool saved;
     {
         const FileSizeLimit limit(64 * 1024);  // the new file fails part way
-        saved = FormatOf(path) == LogFileFormat::XmlPacket ? rig.files.SaveXmlPacket(path)
-                                                           : rig.files.SaveTableText(path);
+        switch (SaveFormatOf(path)) {
+            case LogFileFormat::XmlPacket: saved = rig.files.SaveXmlPacket(path); break;
+            case LogFileFormat::Workbook: saved = rig.files.SaveWorkbook(path); break;
+            case LogFileFormat::Csv: saved = rig.files.SaveCsv(path); break;
+            default: saved = rig.files.SaveTableText(path);
+        }
     }
     EXPECT_FALSE(saved);
     EXPECT_EQ(ReadBytes(path), old);
@@ -394,7 +398,7 @@ TEST_P(FailingSave, LeavesTheOldFileWholeAndSaysSo) {
     EXPECT_EQ(rig.Messages(),
               std::vector<std::string>{"Error: Could not save table to specified file: " + path});
 }
-INSTANTIATE_TEST_SUITE_P(Formats, FailingSave, ::testing::Values(".xls", ".xml"),
+INSTANTIATE_TEST_SUITE_P(Formats, FailingSave, ::testing::Values(".xls", ".xml", ".xlsx", ".csv"),
                          [](const auto& info) { return std::string(info.param + 1); });
 
 TEST(SaveTableText, IntoAFolderThatIsNotThereSaysItCouldNot) {

@@ -5,7 +5,9 @@
 
 #include <QAction>
 #include <QDir>
+#include <QLineEdit>
 #include <QMenuBar>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <fstream>
@@ -14,6 +16,7 @@
 #include "record/LogFiles.h"
 #include "record/LogTableGrid.h"
 #include "record/ReadingLog.h"
+#include "shell/LimitPanel.h"
 #include "shell/WindowRig.h"
 
 using namespace corvel;
@@ -58,17 +61,21 @@ TEST(DataFileCommands, ButtonsAndTheRecordMenuEntryReachTheirHandlers) {
         const char* name;
         std::function<void()> press;
         Shown::Type dialog;
+        const char* filter;
     } ways[] = {
-        {"saveas", [&] { rig.Button("saveas")->click(); }, Shown::Type::SaveDialog},
-        {"Save1", [&] { rig.Action("Save1")->trigger(); }, Shown::Type::SaveDialog},
-        {"OpenDataFiles", [&] { rig.Button("OpenDataFiles")->click(); }, Shown::Type::OpenDialog},
+        {"saveas", [&] { rig.Button("saveas")->click(); }, Shown::Type::SaveDialog,
+         "Excel File(*.xls);;Txt File(*.txt);;Excel workbook (*.xlsx);;CSV (*.csv);;XML data packet (*.xml)"},
+        {"Save1", [&] { rig.Action("Save1")->trigger(); }, Shown::Type::SaveDialog,
+         "Excel File(*.xls);;Txt File(*.txt);;Excel workbook (*.xlsx);;CSV (*.csv);;XML data packet (*.xml)"},
+        {"OpenDataFiles", [&] { rig.Button("OpenDataFiles")->click(); }, Shown::Type::OpenDialog,
+         "Excel File(*.xls);;Txt File(*.txt);;XML data packet (*.xml)"},
     };
     for (const auto& way : ways) {
         rig.prompts.shown.clear();
         way.press();  // the dialog is cancelled
         ASSERT_EQ(rig.prompts.shown.size(), 1u) << way.name;
         EXPECT_EQ(rig.prompts.shown[0].type, way.dialog) << way.name;
-        EXPECT_EQ(rig.prompts.shown[0].filter, "Excel File(*.xls);;Txt File(*.txt)") << way.name;
+        EXPECT_EQ(rig.prompts.shown[0].filter, way.filter) << way.name;
     }
     EXPECT_TRUE(rig.Button("saveas")->isEnabled());
     EXPECT_TRUE(rig.Button("OpenDataFiles")->isEnabled());
@@ -78,9 +85,10 @@ TEST(DataFileCommands, ButtonsAndTheRecordMenuEntryReachTheirHandlers) {
 TEST(saveasClick, WritesTheFormatItsExtensionAsksFor) {
     const struct {
         const char* name;
-        bool packet;
+        const char* start;
     } cases[] = {
-        {"log.xls", false}, {"log.txt", false}, {"log.XML", false}, {"log", false}, {"log.xml", true}};
+        {"log.xls", "No\t"},  {"log.txt", "No\t"},        {"log.XML", "No\t"},           {"log", "No\t"},
+        {"log.xml", "<?xml"}, {"log.xlsx", "PK\x03\x04"}, {"log.csv", "\xEF\xBB\xBFNo,"}};
     for (const auto& c : cases) {
         FilesWindow rig;
         rig.Log(3);
@@ -88,7 +96,7 @@ TEST(saveasClick, WritesTheFormatItsExtensionAsksFor) {
         rig.prompts.fileNames.push_back(path);
         rig.w->saveasClick();
         const std::string bytes = ReadAll(path);
-        EXPECT_EQ(bytes.rfind(c.packet ? "<?xml" : kHeader.c_str(), 0), 0u) << c.name;
+        EXPECT_EQ(bytes.rfind(c.start, 0), 0u) << c.name;
         ASSERT_EQ(rig.prompts.shown.size(), 2u) << c.name;
         const Shown& dialog = rig.prompts.shown[0];
         EXPECT_EQ(dialog.type, Shown::Type::SaveDialog);
@@ -217,3 +225,43 @@ TEST(saveasClick, TheMeterGoesOnWhileALongSaveRuns) {
 }
 
 }  // namespace
+
+namespace corvel::test {
+namespace {
+
+// A part of a workbook, read by Python's zip module: no code of ours.
+std::string WorkbookPart(const std::string& path, const char* part) {
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import sys, zipfile; sys.stdout.write(zipfile.ZipFile(sys.argv[1])"
+                                 ".read(sys.argv[2]).decode())"),
+                  QString::fromStdString(path), QLatin1String(part)});
+    python.waitForFinished(30000);
+    return python.readAllStandardOutput().toStdString();
+}
+
+TEST(saveasClick, AWorkbookTakesTheLimitsShownInTheWindow) {
+    const struct {
+        const char* name;
+        const char* high;
+        bool line;  // a High line and count
+    } cases[] = {{"a number", "1", true}, {"no number", "-", false}};
+    for (const auto& c : cases) {
+        FilesWindow rig;
+        rig.Log(3);
+        rig.w->limitPanel()->T1HI()->setText(QLatin1String(c.high));
+        const std::string path = rig.Path("log.xlsx");
+        rig.prompts.fileNames.push_back(path);
+        rig.w->saveasClick();
+        const std::string summary = WorkbookPart(path, "xl/worksheets/sheet2.xml");
+        ASSERT_NE(summary.find("Rows"), std::string::npos) << c.name;
+        EXPECT_EQ(summary.find("Rows above High") != std::string::npos, c.line) << c.name;
+        const std::string chart = WorkbookPart(path, "xl/charts/chart1.xml");
+        EXPECT_EQ(chart.find("<c:v>High</c:v>") != std::string::npos, c.line) << c.name;
+        EXPECT_NE(chart.find("<c:v>Low</c:v>"), std::string::npos) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace corvel::test

@@ -2,7 +2,9 @@
 // command does and writes it as the Save command does, each by its file
 // name: ".xml" exactly is an XML data packet, any other name a text table.
 // A crash journal can be read too, so that its rows can be rescued by hand,
-// and ".pdf" writes the printed report.
+// ".pdf" writes the printed report, ".xlsx" an Excel workbook and ".csv"
+// comma-separated values. corvel-convert --summary IN prints what the log
+// sums up to.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,6 +12,7 @@
 
 #include <QDate>
 #include <QGuiApplication>
+#include <QLocale>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,10 +24,12 @@
 
 #include "Version.h"
 #include "chart/DataReport.h"
+#include "record/ExportText.h"
 #include "record/JournalFormat.h"
 #include "record/JournalReplay.h"
 #include "record/LogFileJobs.h"
 #include "record/LogFiles.h"
+#include "record/LogSummary.h"
 #include "record/ReadingLogStore.h"
 
 namespace {
@@ -32,10 +37,13 @@ namespace {
 constexpr const char* kUsage =
     "usage: corvel-convert IN OUT\n"
     "       corvel-convert --help | --version\n"
+    "       corvel-convert --summary IN\n"
     "Reads IN as the program opens a data file (a name ending in \".xml\" as an\n"
     "XML data packet, any other as a text table) and writes OUT as the program\n"
     "saves one (\".xml\" the packet, \".pdf\" the printed report, any other\n"
-    "name the text table). IN may also be the reading log's crash journal.\n";
+    "name the text table; \".xlsx\" an Excel workbook and \".csv\" comma-separated\n"
+    "values for other programs). IN may also be the reading log's crash journal.\n"
+    "--summary prints the log's figures, one a line.\n";
 
 // Why IN cannot be opened for reading at all, or nothing when it can.
 std::optional<std::string> CannotOpen(const std::string& fileName) {
@@ -77,6 +85,19 @@ bool Read(const std::string& fileName, corvel::ReadingLogStore& rows) {
     return true;
 }
 
+// Numbers in the files are written with the system's decimal separator,
+// as the window writes them.
+corvel::SummaryLimits Limits() {
+    corvel::SummaryLimits limits;
+    const QString point = QLocale::system().decimalPoint();
+    if (point.size() == 1 && point.at(0).unicode() < 0x80) limits.decimal = point.at(0).toLatin1();
+    return limits;
+}
+
+bool WriteAs(const corvel::ReadingLogStore& rows, const std::string& name) {
+    return corvel::SaveLogFile(rows, name, corvel::SaveFormatOf(name), Limits());
+}
+
 // The kinds of file OUT can be, tried in order; the last takes any name.
 struct Output {
     bool (*takes)(std::string_view fileName);
@@ -93,15 +114,19 @@ bool WritePdf(const corvel::ReadingLogStore& rows, const std::string& fileName) 
 
 const Output kOutputs[] = {
     {[](std::string_view name) { return EndsWith(name, ".pdf"); }, WritePdf},
-    {[](std::string_view name) { return corvel::FormatOf(name) == corvel::LogFileFormat::XmlPacket; },
-     [](const corvel::ReadingLogStore& rows, const std::string& name) {
-         return corvel::SaveLogFile(rows, name, corvel::LogFileFormat::XmlPacket);
-     }},
-    {[](std::string_view) { return true; },
-     [](const corvel::ReadingLogStore& rows, const std::string& name) {
-         return corvel::SaveLogFile(rows, name, corvel::LogFileFormat::TextTable);
-     }},
+    {[](std::string_view) { return true; }, WriteAs},
 };
+
+int PrintSummary(const std::string& in) {
+    corvel::ReadingLogStore rows;
+    if (!Read(in, rows)) {
+        std::fprintf(stderr, "%s\n", std::string(corvel::LogFiles::kLoadFailed).c_str());
+        return 1;
+    }
+    for (const corvel::SummaryLine& line : corvel::SummaryLines(corvel::Summarize(rows, Limits())))
+        std::printf("%s: %s\n", line.label.c_str(), corvel::ToUtf8(line.text).c_str());
+    return 0;
+}
 
 }  // namespace
 
@@ -114,6 +139,8 @@ int main(int argc, char** argv) {
         std::printf("corvel-convert %s\n", corvel::kVersion);
         return 0;
     }
+    if (argc == 3 && std::string_view(argv[1]) == "--summary" && !std::string_view(argv[2]).empty())
+        return PrintSummary(argv[2]);
     if (argc != 3 || std::string_view(argv[1]).empty() || std::string_view(argv[2]).empty()) {
         std::fputs(kUsage, stderr);
         return 2;

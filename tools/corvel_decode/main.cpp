@@ -226,7 +226,7 @@ int writeJournalRows(const Options& o) {
         corvel::TextTable::Write(log.rows, std::cout);
         return std::cout.flush() ? 0 : 1;
     }
-    if (!corvel::SaveLogFile(log.rows, o.log, corvel::FormatOf(o.log))) {
+    if (!corvel::SaveLogFile(log.rows, o.log, corvel::SaveFormatOf(o.log))) {
         std::fprintf(stderr, "corvel-decode: cannot write the log to %s\n", o.log.c_str());
         return 1;
     }
@@ -341,7 +341,13 @@ int main(int argc, char** argv) {
     }
     if (in != stdin) std::fclose(in);
     std::fflush(stdout);
-    if (!o.log.empty() && !corvel::SaveLogFile(log.Rows(), o.log, corvel::FormatOf(o.log))) {
+    // A workbook's numbers, limit lines and summary are taken as the
+    // decoders and the judge took them.
+    corvel::SummaryLimits limits;
+    limits.decimal = core.Decoders().DecimalSeparator().empty() ? '.' : core.Decoders().DecimalSeparator()[0];
+    limits.high = o.high;
+    limits.low = o.low;
+    if (!o.log.empty() && !corvel::SaveLogFile(log.Rows(), o.log, corvel::SaveFormatOf(o.log), limits)) {
         std::fprintf(stderr, "corvel-decode: cannot write the log to %s\n", o.log.c_str());
         return 1;
     }
