@@ -124,6 +124,8 @@ TEST(HelpMenu, CorvelHelpShowsTheReadmesUserSectionsOnly) {
     ASSERT_NE(browser, nullptr);
     EXPECT_TRUE(browser->isVisible());
     EXPECT_EQ(browser->windowTitle(), "Corvel Help");
+    if (const QString pictures = qEnvironmentVariable("CORVEL_TEST_PICTURES"); !pictures.isEmpty())
+        browser->grab().save(pictures + QStringLiteral("/help-window.png"));
     const QString text = browser->toPlainText();
     const struct {
         const char* heading;
