@@ -36,6 +36,11 @@ QToolButton* MakeButton(QWidget* parent, const char* name, const QString& hint, 
     return button;
 }
 
+// The icon-only buttons' hints, each with a line on what it does.
+QString Tip(const char* hint, const char* doing) {
+    return QString::fromLatin1(hint) + QLatin1Char('\n') + QString::fromLatin1(doing);
+}
+
 }  // namespace
 
 ChartToolbar::ChartToolbar(TrendChart& chart, QWidget* parent) : QWidget(parent), chart_(chart) {
@@ -51,9 +56,12 @@ ChartToolbar::ChartToolbar(TrendChart& chart, QWidget* parent) : QWidget(parent)
     maxrecord_->setObjectName(QStringLiteral("Maxrecord"));
     maxrecord_->setFixedWidth(40);
     maxrecord_->installEventFilter(new DigitKeyFilter(maxrecord_));
-    btSave_ = MakeButton(this, "BtSave", QStringLiteral("Save"), QStyle::SP_DialogSaveButton);
-    btFirst_ = MakeButton(this, "BtFirst", QStringLiteral("First"), QStyle::SP_MediaSkipBackward);
-    btPrevious_ = MakeButton(this, "BTPrevious", QStringLiteral("Previous"), QStyle::SP_MediaSeekBackward);
+    btSave_ = MakeButton(this, "BtSave", Tip("Save", "Saves the chart as a bitmap picture"),
+                         QStyle::SP_DialogSaveButton);
+    btFirst_ = MakeButton(this, "BtFirst", Tip("First", "Shows the chart's first page"),
+                          QStyle::SP_MediaSkipBackward);
+    btPrevious_ = MakeButton(this, "BTPrevious", Tip("Previous", "Shows the chart's previous page"),
+                             QStyle::SP_MediaSeekBackward);
     bt10_ = new QToolButton(this);
     bt10_->setObjectName(QStringLiteral("Bt10"));
     bt10_->setToolTip(QStringLiteral("Page No."));
@@ -61,10 +69,14 @@ ChartToolbar::ChartToolbar(TrendChart& chart, QWidget* parent) : QWidget(parent)
     QPalette blue = bt10_->palette();
     blue.setColor(QPalette::ButtonText, Qt::blue);
     bt10_->setPalette(blue);
-    btNext_ = MakeButton(this, "BtNext", QStringLiteral("Next"), QStyle::SP_MediaSeekForward);
-    btLast_ = MakeButton(this, "BTlast", QStringLiteral("last"), QStyle::SP_MediaSkipForward);
-    tbFd_ = MakeButton(this, "TbFd", QStringLiteral("Graphic Enlarge"), QStyle::SP_TitleBarMaxButton);
-    tbSx_ = MakeButton(this, "TbSx", QStringLiteral("Graphic Restore"), QStyle::SP_TitleBarNormalButton);
+    btNext_ =
+        MakeButton(this, "BtNext", Tip("Next", "Shows the chart's next page"), QStyle::SP_MediaSeekForward);
+    btLast_ =
+        MakeButton(this, "BTlast", Tip("last", "Shows the chart's last page"), QStyle::SP_MediaSkipForward);
+    tbFd_ = MakeButton(this, "TbFd", Tip("Graphic Enlarge", "Enlarges the chart over the window"),
+                       QStyle::SP_TitleBarMaxButton);
+    tbSx_ = MakeButton(this, "TbSx", Tip("Graphic Restore", "Puts the chart back in its place"),
+                       QStyle::SP_TitleBarNormalButton);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 2, 4, 2);

@@ -30,8 +30,11 @@
 #include "record/ReadingLog.h"
 #include "shell/BarGraph.h"
 #include "shell/CoreStartUp.h"
+#include "shell/HelpWindows.h"
 #include "shell/JournalStartup.h"
 #include "shell/LimitPanel.h"
+#include "shell/SerialPortChoice.h"
+#include "shell/SerialPortDialog.h"
 #include "shell/UsbInfoWindow.h"
 
 namespace corvel {
@@ -123,6 +126,8 @@ TFCOMM::TFCOMM(WindowPlatform platform, QWidget* parent)
         journal_ = std::make_unique<LogJournal>(*log_, platform_.prompts, platform_.journalFolder);
     buildOutOfReach();
     buildMenus();
+    buildHelpMenu();
+    buildShortcuts();
     wireLinks();
 
     core_.afterDecode = [this](std::string_view) { renderMirror(); };
@@ -147,9 +152,17 @@ TFCOMM::~TFCOMM() {
 }
 
 void TFCOMM::wireLinks() {
+    // COM1 leads to the port the user chose in the window, unless the
+    // command line says otherwise.
+    serialChoice_ = std::make_unique<SerialPortChoice>(platform_.settings, platform_.ports,
+                                                       platform_.com1FromCommandLine);
+    if (!platform_.serialPorts) {
+        ownSerialPorts_ = std::make_unique<SystemSerialPortList>();
+        platform_.serialPorts = ownSerialPorts_.get();
+    }
     comm2_ = new TCommPortDriver(this);
     comm2_->setObjectName(QStringLiteral("COMM2"));
-    comm2_->setPortMap(platform_.ports);
+    comm2_->setPortMap(serialChoice_->Ports());
     // The layout's line: COM1 at 2400 baud, 8 data bits, no parity, one stop
     // bit, DTR raised, no flow control.
     comm2_->SetComPort(TComPortNumber::pnCOM1);
@@ -161,7 +174,7 @@ void TFCOMM::wireLinks() {
     comm2_->SetComPortSwHandshaking(TComPortSwHandshaking::shNONE);
     comm2_->SetEnableDTROnOpen(true);
 
-    ccomm1_ = new TCComm(this, platform_.ports);
+    ccomm1_ = new TCComm(this, serialChoice_->Ports());
     ccomm1_->setObjectName(QStringLiteral("CComm1"));
     ccomm1_->SetOnReceiveData([this](const std::uint8_t* b, std::uint32_t n) { CComm1ReceiveData(b, n); });
 
@@ -329,6 +342,8 @@ void TFCOMM::renderConnection() {
         btCom_[i]->setVisible(i == c.VisiblePort);
         btCom_[i]->setEnabled(c.PortPanelsEnabled);
     }
+    // The port is chosen only while the serial link is stopped.
+    serialPort1_->setEnabled(c.PortPanelsEnabled);
     usbCon_->setChecked(c.IsDown(ConnectionControl::GroupButton::USBCon));
     comCon_->setChecked(c.IsDown(ConnectionControl::GroupButton::COMCon));
     readBtn_->setChecked(c.IsDown(ConnectionControl::GroupButton::ReadBtn));
@@ -397,6 +412,11 @@ void TFCOMM::COM41Click() {
 }
 void TFCOMM::COM11Click() {
     connection_->COM11Click();
+}
+void TFCOMM::SerialPort1Click() {
+    if (!ChooseSerialPort(*serialChoice_, *platform_.serialPorts, platform_.prompts, this)) return;
+    comm2_->setPortMap(serialChoice_->Ports());
+    ccomm1_->setPortMap(serialChoice_->Ports());
 }
 void TFCOMM::USBConClick() {
     connection_->USBConClick();
@@ -517,6 +537,15 @@ void TFCOMM::KdFdClick() {
         chart_->show();
     }
     KDResize();
+}
+
+// ---- Help menu
+
+void TFCOMM::HelpContentsClick() {
+    ShowHelpWindow(this);
+}
+void TFCOMM::AboutClick() {
+    ShowAboutBox(this);
 }
 
 // ---- crash journal

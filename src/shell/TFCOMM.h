@@ -21,6 +21,7 @@ class QLineEdit;
 class QListWidget;
 class QMenu;
 class QProgressBar;
+class QSettings;
 class QPushButton;
 class QToolButton;
 
@@ -34,6 +35,8 @@ class LogGrid;
 class LogJournal;
 class LogTableModel;
 class ReadingLog;
+class SerialPortChoice;
+class SerialPortList;
 class TCComm;
 class TCommPortDriver;
 class TrendChart;
@@ -56,6 +59,14 @@ struct WindowPlatform {
     HidPlatform* hid = nullptr;    // the system's HID devices when none is given
     // Where the reading log's journal lives; none is kept when empty.
     std::string journalFolder;
+    // The user's settings, where the serial port chosen in the window is
+    // remembered; without them nothing is remembered.
+    QSettings* settings = nullptr;
+    // The command line set COM1 (--port, --demo): it wins over the
+    // remembered port for this run.
+    bool com1FromCommandLine = false;
+    // The machine's serial ports; Qt Serial Port's list when none is given.
+    const SerialPortList* serialPorts = nullptr;
 };
 
 // The program's one window. Every handler of the program is a method of it
@@ -88,6 +99,9 @@ public:
     void COM11Click();
     void USBConClick();
     void ConTimerTimer();
+    // Connect -> "Serial Port...": which device COM1 is.
+    void SerialPort1Click();
+    SerialPortChoice& SerialChoice() { return *serialChoice_; }
 
     // ---- USB bridge: HidCtl's events and the bridge commands
     void HidCtlArrival(THidDevice& HidDev);
@@ -132,6 +146,9 @@ public:
     void BitBtn1Click();  // Quit, with a question
     void BtExit1Click();  // Exit, without one
     void KdFdClick();     // image panel enlarge / restore
+    // ---- Help menu
+    void HelpContentsClick();
+    void AboutClick();
 
     // ---- crash journal of the reading log: at start-up, before the first
     // frame, offers back the log of a run that died, then keeps this run's.
@@ -161,6 +178,7 @@ public:
     QAction* START1() const { return start1_; }
     QAction* STOP1() const { return stop1_; }
     QAction* FillAction() const { return fill_; }
+    QAction* SerialPort1() const { return serialPort1_; }
     QAction* LimitAction(int entry) const { return limitActions_[entry]; }
     QToolButton* USBCon() const { return usbCon_; }
     QToolButton* COMCon() const { return comCon_; }
@@ -194,6 +212,8 @@ private:
     void buildLogToolbar();
     void buildMenus();
     void buildOutOfReach();
+    void buildHelpMenu();
+    void buildShortcuts();
     void wireLinks();
     // Shows the mirror, the limit panel and the bar as the core holds them.
     void renderMirror();
@@ -224,6 +244,8 @@ private:
     TCommPortDriver* comm2_ = nullptr;
     TCComm* ccomm1_ = nullptr;
     std::unique_ptr<ConnectionControl> connection_;
+    std::unique_ptr<SerialPortList> ownSerialPorts_;
+    std::unique_ptr<SerialPortChoice> serialChoice_;
     std::unique_ptr<HidPlatform> ownHid_;
     std::unique_ptr<UsbBridge> usb_;
     QTimer conTimer_;
@@ -235,11 +257,14 @@ private:
     QCheckBox* repeatSet_ = nullptr;
     QCheckBox* recordSI_ = nullptr;
     QLineEdit* recordSITime_ = nullptr;
+    QToolButton* openDataFiles_ = nullptr;
+    QToolButton* btPrint_ = nullptr;
 
     // menus
     QAction* start1_ = nullptr;
     QAction* stop1_ = nullptr;
     QAction* fill_ = nullptr;
+    QAction* serialPort1_ = nullptr;
     QAction* limitActions_[6] = {};
 
     // out of the user's reach

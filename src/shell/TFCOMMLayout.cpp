@@ -24,6 +24,7 @@
 #include "record/LogTableGrid.h"
 #include "record/LogTableModel.h"
 #include "record/ReadingLog.h"
+#include "shell/HelpWindows.h"
 #include "shell/LimitPanel.h"
 #include "shell/OutOfReach.h"
 #include "shell/TFCOMM.h"
@@ -97,6 +98,31 @@ QToolButton* speedButton(QWidget* parent, const char* name, const QString& hint,
     return b;
 }
 
+// The platform's keys for a standard command. Some platforms bind no key
+// to a command (Quit, where windows close by their close box); the
+// program's own commands keep their usual key there too.
+QList<QKeySequence> StandardKeys(QKeySequence::StandardKey key) {
+    QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+    if (!keys.isEmpty()) return keys;
+    switch (key) {
+        case QKeySequence::Save: return {QKeySequence(Qt::CTRL | Qt::Key_S)};
+        case QKeySequence::Open: return {QKeySequence(Qt::CTRL | Qt::Key_O)};
+        case QKeySequence::Print: return {QKeySequence(Qt::CTRL | Qt::Key_P)};
+        case QKeySequence::Quit: return {QKeySequence(Qt::CTRL | Qt::Key_Q)};
+        default: return {};
+    }
+}
+
+// A button's hint, then what it does and the key that does it too.
+QString ToolTip(const QString& hint, const QString& doing,
+                QKeySequence::StandardKey key = QKeySequence::UnknownKey) {
+    QString tip = hint + QLatin1Char('\n') + doing;
+    const QList<QKeySequence> keys = StandardKeys(key);
+    const QString keyText = keys.isEmpty() ? QString() : keys.front().toString(QKeySequence::NativeText);
+    if (!keyText.isEmpty()) tip += QStringLiteral(" (%1)").arg(keyText);
+    return tip;
+}
+
 // Everything the layout keeps out of the user's reach lies right of the
 // client area, where the window clips it.
 constexpr int kOutOfReach = TFCOMM::kClientWidth + 8;
@@ -146,16 +172,33 @@ void TFCOMM::buildLogToolbar() {
     connect(recordSITime_, &QLineEdit::textChanged, this,
             [this](const QString& t) { log_->RecordSITimeChange(t.toStdString()); });
 
-    auto* recordNew = speedButton(bar, "RecordNew", QStringLiteral("Close Data"), {302, 0, 22, 21});
+    // The icon-only buttons' hints, each with a line on what it does.
+    auto* recordNew =
+        speedButton(bar, "RecordNew",
+                    ToolTip(QStringLiteral("Close Data"),
+                            QStringLiteral("Empties the log and the chart for a new record (Record -> New)")),
+                    {302, 0, 22, 21});
     connect(recordNew, &QToolButton::clicked, this, &TFCOMM::RecordNewClick);
     // Data files: open old ones, save the log.
-    connect(speedButton(bar, "OpenDataFiles", QStringLiteral("Open old data files"), {326, 0, 22, 21}),
-            &QToolButton::clicked, this, &TFCOMM::SpeedButton2Click);
-    connect(speedButton(bar, "saveas", QStringLiteral("Save data files"), {350, 0, 22, 21}),
+    openDataFiles_ = speedButton(
+        bar, "OpenDataFiles",
+        ToolTip(QStringLiteral("Open old data files"),
+                QStringLiteral("Loads a saved log into the grid and the chart"), QKeySequence::Open),
+        {326, 0, 22, 21});
+    connect(openDataFiles_, &QToolButton::clicked, this, &TFCOMM::SpeedButton2Click);
+    connect(speedButton(bar, "saveas",
+                        ToolTip(QStringLiteral("Save data files"),
+                                QStringLiteral("Saves the log as a text table or an XML data packet"),
+                                QKeySequence::Save),
+                        {350, 0, 22, 21}),
             &QToolButton::clicked, this, &TFCOMM::saveasClick);
     // ---- printed report
-    auto* btPrint = speedButton(bar, "BtPrint", QStringLiteral("Print"), {374, 0, 22, 21});
-    connect(btPrint, &QToolButton::clicked, this, &TFCOMM::BtPrintClick);
+    btPrint_ = speedButton(
+        bar, "BtPrint",
+        ToolTip(QStringLiteral("Print"), QStringLiteral("Shows the log as the printed report, to print it"),
+                QKeySequence::Print),
+        {374, 0, 22, 21});
+    connect(btPrint_, &QToolButton::clicked, this, &TFCOMM::BtPrintClick);
 }
 
 void TFCOMM::buildMenus() {
@@ -168,6 +211,9 @@ void TFCOMM::buildMenus() {
     stop1_->setObjectName(QStringLiteral("STOP1"));
     stop1_->setCheckable(true);
     stop1_->setEnabled(false);
+    connectMenu->addSeparator();
+    serialPort1_ = connectMenu->addAction(QStringLiteral("Serial Port..."), this, &TFCOMM::SerialPort1Click);
+    serialPort1_->setObjectName(QStringLiteral("SerialPort1"));
 
     QMenu* graphic = menuBar()->addMenu(QStringLiteral("Graphic"));
     graphic->setObjectName(QStringLiteral("Graphic"));
@@ -194,8 +240,9 @@ void TFCOMM::buildMenus() {
     record->setObjectName(QStringLiteral("Record1"));
     record->addAction(QStringLiteral("New"), this, &TFCOMM::RecordNewClick)
         ->setObjectName(QStringLiteral("New1"));
-    record->addAction(QStringLiteral("Save"), this, &TFCOMM::saveasClick)
-        ->setObjectName(QStringLiteral("Save1"));
+    QAction* save1 = record->addAction(QStringLiteral("Save"), this, &TFCOMM::saveasClick);
+    save1->setObjectName(QStringLiteral("Save1"));
+    save1->setShortcuts(StandardKeys(QKeySequence::Save));
     record->addSeparator()->setObjectName(QStringLiteral("N3"));
     static const char* kNames[6] = {"N10001", "N50001", "N100001", "N500001", "N1000001", "limitess"};
     for (int i = 0; i < 6; ++i) {
@@ -213,6 +260,31 @@ void TFCOMM::buildMenus() {
         limitActions_[i] = a;
     }
     renderLogControls();
+}
+
+void TFCOMM::buildHelpMenu() {
+    QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    QAction* contents = help->addAction(QString::fromLatin1(kHelpCaption), this, &TFCOMM::HelpContentsClick);
+    contents->setObjectName(QStringLiteral("HelpContents1"));
+    contents->setShortcut(QKeySequence::HelpContents);
+    help->addAction(QString::fromLatin1(kAboutCaption), this, &TFCOMM::AboutClick)
+        ->setObjectName(QStringLiteral("About1"));
+}
+
+void TFCOMM::buildShortcuts() {
+    // The keys every desktop program has, for the commands that are only
+    // buttons: each clicks its button, so that it runs exactly what the
+    // button runs (Quit asks its question). Save is the Record menu's.
+    const std::pair<QKeySequence::StandardKey, QAbstractButton*> keys[] = {
+        {QKeySequence::Open, openDataFiles_}, {QKeySequence::Print, btPrint_}, {QKeySequence::Quit, quit_}};
+    for (const auto& [key, button] : keys) {
+        auto* action = new QAction(this);
+        action->setObjectName(button->objectName() + QStringLiteral("Key"));
+        action->setShortcuts(StandardKeys(key));
+        connect(action, &QAction::triggered, button, &QAbstractButton::click);
+        addAction(action);
+    }
 }
 
 void TFCOMM::buildOutOfReach() {

@@ -19,6 +19,7 @@
 #include "shell/QtPrompts.h"
 #include "shell/QuitOnSignal.h"
 #include "shell/TFCOMM.h"
+#include "shell/UserSettings.h"
 
 namespace {
 
@@ -107,6 +108,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption& restoreAnswer = o.restoreAnswer;
 
     corvel::PortMap ports;
+    bool com1FromCommandLine = false;
     for (const QString& value : options.values(port)) {
         QString error;
         const auto assignment = corvel::ParsePortAssignment(value, &error);
@@ -115,6 +117,7 @@ int main(int argc, char** argv) {
             return 2;
         }
         ports.Set(assignment->comName, assignment->device);
+        com1FromCommandLine = com1FromCommandLine || assignment->comName == QLatin1String("COM1");
     }
     // A stop asked for by a signal runs the same shutdown as Quit, so that
     // the demo's simulator ends with the program.
@@ -127,6 +130,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         ports.Set(QStringLiteral("COM1"), meter.Device());
+        com1FromCommandLine = true;
         std::printf("Simulated meter on %s, mapped to COM1\n", qPrintable(meter.Device()));
         std::fflush(stdout);
     }
@@ -137,6 +141,10 @@ int main(int argc, char** argv) {
     corvel::WindowPlatform platform(prompts, beeper, corvel::ReadSystemDecimalSeparator(),
                                     corvel::Is64BitHost());
     platform.ports = ports;
+    // The serial port chosen in the window is remembered here.
+    const std::unique_ptr<QSettings> settings = OpenUserSettings();
+    platform.settings = settings.get();
+    platform.com1FromCommandLine = com1FromCommandLine;
     std::unique_ptr<corvel::SimulatedUsbBridge> usbBridge;
     if (options.isSet(demoUsb)) {
         usbBridge = std::make_unique<corvel::SimulatedUsbBridge>();
