@@ -111,8 +111,10 @@ def run_case(name, args, tmp):
     data = os.path.join(tmp, name + "-data")
     runtime = os.path.join(tmp, name + "-run")
     os.makedirs(data)
+    os.makedirs(os.path.join(tmp, name + "-home"))
     os.makedirs(runtime, mode=0o700)
-    env = dict(os.environ, DISPLAY=display, XDG_DATA_HOME=data, XDG_RUNTIME_DIR=runtime)
+    env = dict(os.environ, DISPLAY=display, XDG_DATA_HOME=data, XDG_RUNTIME_DIR=runtime,
+               XDG_CONFIG_HOME=os.path.join(tmp, name + "-config"), HOME=os.path.join(tmp, name + "-home"))
     env.pop("QT_QPA_PLATFORM", None)
     cmd = [os.path.join(bindir, "corvel"), "--port", "COM1=" + pty, "--connect"]
     shot = None

@@ -46,7 +46,8 @@ threads() {
 
 results=()
 for round in $(seq "$rounds"); do
-  mkdir -p "$work/data$round"
+  mkdir -p "$work/data$round" "$work/home$round"
+  HOME="$work/home$round" XDG_CONFIG_HOME="$work/config$round" \
   XDG_DATA_HOME="$work/data$round" XDG_RUNTIME_DIR="$work" DISPLAY="$display" \
     "$program" --demo-usb >/dev/null 2>"$work/stderr" &
   pid=$!

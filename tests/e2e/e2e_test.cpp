@@ -119,6 +119,9 @@ TEST(EndToEnd, TheProgramRunsItsDemoAndSavesAScreenshot) {
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     // Its log's journal goes to the test's folder, not the user's.
     env.insert(QStringLiteral("XDG_DATA_HOME"), dir.path());
+    // Neither the user's settings nor their home reach it.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path() + QStringLiteral("/config"));
+    env.insert(QStringLiteral("HOME"), dir.path());
     corvel.setProcessEnvironment(env);
     corvel.setProcessChannelMode(QProcess::MergedChannels);
     corvel.start(QStringLiteral(CORVEL_BIN),
@@ -195,6 +198,9 @@ QString RunAgain(const QString& dataHome, const char* answer, const QString& pic
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+    // Neither the user's settings nor their home reach it.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dataHome + QStringLiteral("/config"));
+    env.insert(QStringLiteral("HOME"), dataHome);
     corvel.setProcessEnvironment(env);
     corvel.setProcessChannelMode(QProcess::MergedChannels);
     corvel.start(QStringLiteral(CORVEL_BIN), {QStringLiteral("--restore-answer"), QString::fromLatin1(answer),
@@ -213,6 +219,9 @@ TEST(EndToEnd, AKilledProgramsRowsComeBackAtTheNextStart) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+    // Neither the user's settings nor their home reach it.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), data.path() + QStringLiteral("/config"));
+    env.insert(QStringLiteral("HOME"), data.path());
     corvel.setProcessEnvironment(env);
     corvel.setProcessChannelMode(QProcess::MergedChannels);
     corvel.start(QStringLiteral(CORVEL_BIN), {QStringLiteral("--demo")});
@@ -286,6 +295,9 @@ TEST(EndToEnd, TwoRunningProgramsKeepTheirOwnJournals) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+    // Neither the user's settings nor their home reach it.
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), data.path() + QStringLiteral("/config"));
+    env.insert(QStringLiteral("HOME"), data.path());
     QProcess a, b;
     for (QProcess* p : {&a, &b}) {
         p->setProcessEnvironment(env);

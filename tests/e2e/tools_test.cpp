@@ -87,6 +87,9 @@ TEST(DemoSimulator, EndsWithTheProgramHoweverItEnds) {
         // behind, which the user's next start would be asked about.
         QTemporaryDir data;
         env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+        // Neither the user's settings nor their home reach it.
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), data.path() + QStringLiteral("/config"));
+        env.insert(QStringLiteral("HOME"), data.path());
         corvel.setProcessEnvironment(env);
         // No core file for the crash.
         corvel.setChildProcessModifier([] {
