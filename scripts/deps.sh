@@ -12,6 +12,8 @@ corvel_packages=(
   libxlsxwriter-dev python3-openpyxl
   fonts-dejavu-core fontconfig
   xvfb xauth
+  # the fuzz targets: libFuzzer and the sanitizers' runtimes
+  clang libclang-rt-14-dev
   # printed report: "Arial" is Liberation Sans through fontconfig; the
   # report tests read PDFs back with poppler
   fonts-liberation poppler-utils

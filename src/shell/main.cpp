@@ -13,6 +13,7 @@
 #include "Version.h"
 #include "links/PortMap.h"
 #include "links/SimulatedUsbBridge.h"
+#include "record/ReadingLog.h"
 #include "shell/DemoMeter.h"
 #include "shell/HostInfo.h"
 #include "shell/JournalStartup.h"
@@ -53,6 +54,11 @@ struct Options {
     // (tests); not a user's option.
     QCommandLineOption restoreAnswer{QStringLiteral("restore-answer"), QStringLiteral("yes or no"),
                                      QStringLiteral("ANSWER")};
+    // Chooses a Record menu limit at start, for unattended runs (the soak
+    // benchmark logs for hours); not a user's option either.
+    QCommandLineOption recordLimit{QStringLiteral("record-limit"),
+                                   QStringLiteral("1000, 5000, 10000, 50000, 100000 or limitless"),
+                                   QStringLiteral("LIMIT")};
 
     Options() {
         parser.setApplicationDescription(
@@ -65,6 +71,8 @@ struct Options {
         parser.addOption(after);
         restoreAnswer.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(restoreAnswer);
+        recordLimit.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(recordLimit);
     }
 };
 
@@ -106,6 +114,23 @@ int main(int argc, char** argv) {
     const QCommandLineOption& demoUsb = o.demoUsb;
     const QCommandLineOption& connectNow = o.connectNow;
     const QCommandLineOption& restoreAnswer = o.restoreAnswer;
+    const QCommandLineOption& recordLimit = o.recordLimit;
+
+    int limitEntry = -1;
+    if (options.isSet(recordLimit)) {
+        const QString wanted = options.value(recordLimit);
+        for (int i = 0; i < corvel::ReadingLog::kLimitEntryCount; ++i) {
+            const std::string_view caption =
+                corvel::ReadingLog::LimitCaption(static_cast<corvel::ReadingLog::LimitEntry>(i));
+            if (wanted == QLatin1String(caption.data(), static_cast<qsizetype>(caption.size())))
+                limitEntry = i;
+        }
+        if (limitEntry < 0) {
+            std::fprintf(stderr,
+                         "corvel: --record-limit is one of 1000, 5000, 10000, 50000, 100000, limitless\n");
+            return 2;
+        }
+    }
 
     corvel::PortMap ports;
     bool com1FromCommandLine = false;
@@ -173,6 +198,9 @@ int main(int argc, char** argv) {
     // A stop asked for while the start-up question was open ended only the
     // question's own loop; honour it before the main loop starts.
     if (stopOnSignal.received() != 0) return 128 + stopOnSignal.received();
+    // Chosen as the menu chooses it, after a restored log is back, so that
+    // the journal keeps the choice too.
+    if (limitEntry >= 0) window.LimitAction(limitEntry)->trigger();
     // The demo, or --connect, starts the link as Connect -> START does.
     if (options.isSet(demo) || options.isSet(connectNow)) window.BTCon1Click();
     if (options.isSet(demoUsb)) window.USBCon()->click();

@@ -11,6 +11,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <optional>
 #include <sstream>
 
 #include "chart/TrendChart.h"
@@ -352,4 +353,53 @@ TEST(EndToEnd, CorvelDecodeWritesAJournalsRowsAsATextTable) {
     ASSERT_TRUE(decode.waitForFinished(10000));
     EXPECT_EQ(decode.exitCode(), 1);
     EXPECT_TRUE(decode.readAllStandardOutput().isEmpty());
+}
+
+// The hidden --record-limit chooses a Record menu entry at start, as the menu
+// does: the journal keeps the choice. A word that is no entry stops the
+// program before it opens a window.
+TEST(EndToEnd, RecordLimitOptionChoosesTheMenuEntry) {
+    const struct {
+        const char* value;
+        std::optional<int> entry;  // the journal's choice; none: exit 2
+    } cases[] = {
+        {"limitless", static_cast<int>(ReadingLog::LimitEntry::Limitless)},
+        {"1000", static_cast<int>(ReadingLog::LimitEntry::N1000)},
+        {"100000", static_cast<int>(ReadingLog::LimitEntry::N100000)},
+        {"Limitless", std::nullopt},
+        {"500", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        QTemporaryDir home;
+        ASSERT_TRUE(home.isValid());
+        QProcess corvel;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        corvel.setProcessEnvironment(env);
+        // The screenshot ends the run without removing the journal.
+        corvel.start(QStringLiteral(CORVEL_BIN),
+                     {QStringLiteral("--record-limit"), QString::fromLatin1(c.value),
+                      QStringLiteral("--screenshot"), home.filePath(QStringLiteral("shot.png")),
+                      QStringLiteral("--screenshot-after"), QStringLiteral("1500")});
+        ASSERT_TRUE(corvel.waitForFinished(30000));
+        const QString errors = QString::fromLocal8Bit(corvel.readAllStandardError());
+        if (!c.entry) {
+            EXPECT_EQ(corvel.exitCode(), 2);
+            EXPECT_TRUE(errors.contains(QStringLiteral("--record-limit"))) << errors.toStdString();
+            EXPECT_FALSE(QFileInfo::exists(home.filePath(QStringLiteral("shot.png"))));
+            continue;
+        }
+        EXPECT_EQ(corvel.exitCode(), 0) << errors.toStdString();
+        const auto files = Journals(home.filePath(QStringLiteral("data")));
+        ASSERT_EQ(files.size(), 1u) << errors.toStdString();
+        RestoredLog log;
+        ASSERT_TRUE(ReadJournalInto(files[0].toStdString(), log));
+        EXPECT_EQ(log.limitEntry, c.entry);
+        EXPECT_EQ(log.rows.RowCount(), 0);
+    }
 }
