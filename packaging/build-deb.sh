@@ -43,7 +43,12 @@ CHANGES
 
 rm -f "$out"/corvel_*.deb "$out"/corvel_*.buildinfo "$out"/corvel_*.changes
 # ccache, when there is one, makes a rebuild of unchanged sources quick.
-if command -v ccache >/dev/null 2>&1; then export CMAKE_CXX_COMPILER_LAUNCHER=ccache; fi
+# debhelper gives the build a home of its own, so name the user's cache.
+if command -v ccache >/dev/null 2>&1; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache
+  CCACHE_DIR="$(ccache -k cache_dir)"
+  export CCACHE_DIR
+fi
 (
   cd "$tree"
   DEB_BUILD_OPTIONS="noddebs ${DEB_BUILD_OPTIONS:-}" \
