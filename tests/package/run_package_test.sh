@@ -115,6 +115,9 @@ fresh_home() {
 fresh_home
 timeout 60 corvel-convert /tmp/table.txt /tmp/table.pdf
 [ "\$(head -c 5 /tmp/table.pdf)" = "%PDF-" ] || { echo "corvel-convert wrote no PDF"; exit 1; }
+# The report asks for Arial; the package's fonts give Liberation Sans.
+grep -aq 'FontName /[A-Z]*+LiberationSans' /tmp/table.pdf ||
+  { echo "the report's PDF has no Liberation Sans: its font is missing"; exit 1; }
 echo "corvel-convert: \$(stat -c %s /tmp/table.pdf) bytes of PDF"
 
 export DISPLAY=:$display
