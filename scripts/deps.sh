@@ -21,6 +21,11 @@ corvel_packages=(
   libxml2-utils
   # The HID layer's test in an emulated machine (tests/vm)
   qemu-system-x86 busybox-static cpio
+  # The Debian package (packaging/build-deb.sh) and its test (tests/package):
+  # built with debhelper, checked with lintian, desktop-file-validate and
+  # appstreamcli, installed into a clean root made with mmdebstrap; the
+  # icon's PNG sizes are drawn with rsvg-convert
+  debhelper lintian mmdebstrap desktop-file-utils appstream librsvg2-bin
 )
 
 corvel_install_missing() {

@@ -24,15 +24,25 @@ DemoMeter::~DemoMeter() {
 }
 
 QString DemoMeter::FindSimulator() {
+    // Beside the program in a build tree; in the helper-program folder once
+    // installed (the simulator is no command of its own, so not on PATH).
+    return FindSimulator({QCoreApplication::applicationDirPath(), QStringLiteral(CORVEL_LIBEXEC_DIR)});
+}
+
+QString DemoMeter::FindSimulator(const QStringList& folders) {
     const QString name = QStringLiteral("corvel-meter-sim");
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
-    if (QFileInfo(beside).isExecutable()) return beside;
+    for (const QString& folder : folders) {
+        const QFileInfo candidate(QDir(folder).filePath(name));
+        if (candidate.isFile() && candidate.isExecutable()) return candidate.filePath();
+    }
     return QStandardPaths::findExecutable(name);
 }
 
 bool DemoMeter::Start(const QString& program, QString* error) {
     if (program.isEmpty()) {
-        *error = QStringLiteral("the meter simulator corvel-meter-sim was not found beside the program or on PATH");
+        *error = QStringLiteral(
+            "the meter simulator corvel-meter-sim was not found beside the program, in " CORVEL_LIBEXEC_DIR
+            " or on PATH");
         return false;
     }
     process_.setProgram(program);

@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 namespace corvel {
 
@@ -20,8 +21,11 @@ public:
     // The terminal's device path, once started.
     const QString& Device() const { return device_; }
 
-    // Where the simulator lives: beside this program, else on PATH.
+    // Where the simulator lives: beside this program, else in the folder of
+    // helper programs it was installed with, else on PATH.
     static QString FindSimulator();
+    // The first of `folders` holding an executable simulator, else PATH's.
+    static QString FindSimulator(const QStringList& folders);
 
 private:
     QProcess process_;
