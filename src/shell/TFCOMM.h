@@ -2,13 +2,16 @@
 
 #include <QMainWindow>
 #include <QRect>
+#include <QSettings>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "links/HidDeviceController.h"
 #include "links/PortMap.h"
 #include "record/Clock.h"
+#include "shell/ChartViewSettings.h"
 #include "shell/ConnectionControl.h"
 #include "shell/InstrumentProfile.h"
 #include "shell/MeterCore.h"
@@ -56,6 +59,9 @@ struct WindowPlatform {
     HidPlatform* hid = nullptr;    // the system's HID devices when none is given
     // Where the reading log's journal lives; none is kept when empty.
     std::string journalFolder;
+    // The user's settings (the chart's view options); nothing is
+    // remembered between runs when none.
+    std::function<std::unique_ptr<QSettings>()> settings;
 };
 
 // The program's one window. Every handler of the program is a method of it
@@ -118,6 +124,10 @@ public:
     void BtNewClick();
     void BtSaveClick();
     void TbFdClick();
+    // Graphic -> "Fit to Readings" and "Limit Lines": view options of the
+    // chart, remembered for the next start.
+    void FitToReadingsClick();
+    void LimitLinesClick();
 
     // ---- printed report
     // Opens the report's preview and waits until it is closed; HID frames
@@ -161,6 +171,8 @@ public:
     QAction* START1() const { return start1_; }
     QAction* STOP1() const { return stop1_; }
     QAction* FillAction() const { return fill_; }
+    QAction* FitToReadingsAction() const { return fitToReadings_; }
+    QAction* LimitLinesAction() const { return limitLines_; }
     QAction* LimitAction(int entry) const { return limitActions_[entry]; }
     QToolButton* USBCon() const { return usbCon_; }
     QToolButton* COMCon() const { return comCon_; }
@@ -205,6 +217,7 @@ private:
     void KDResize();
 
     WindowPlatform platform_;
+    ChartViewSettings chartSettings_;
     std::unique_ptr<Clock> ownClock_;
     MeterCore core_;
     InstrumentProfile profile_;
@@ -240,6 +253,8 @@ private:
     QAction* start1_ = nullptr;
     QAction* stop1_ = nullptr;
     QAction* fill_ = nullptr;
+    QAction* fitToReadings_ = nullptr;
+    QAction* limitLines_ = nullptr;
     QAction* limitActions_[6] = {};
 
     // out of the user's reach

@@ -16,6 +16,7 @@
 #include "shell/QtPrompts.h"
 #include "shell/QuitOnSignal.h"
 #include "shell/TFCOMM.h"
+#include "shell/UserSettings.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -98,6 +99,7 @@ int main(int argc, char** argv) {
     }
     platform.journalFolder =
         QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation).toStdString();
+    platform.settings = OpenUserSettings;
     corvel::TFCOMM window(std::move(platform));
     prompts.SetParent(&window);
     // Centred on the screen, as the layout places it.
