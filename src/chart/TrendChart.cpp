@@ -584,20 +584,58 @@ bool TrendChart::SaveVector(const QString& fileName) {
     QSvgGenerator svg;
     svg.setOutputDevice(&file);
     svg.setSize(chartSize);
+    // A pixel of the chart is a CSS pixel of the drawing, so that viewers
+    // show it at the size the window does.
+    svg.setResolution(96);
     svg.setViewBox(QRect(QPoint(0, 0), chartSize));
     svg.setTitle(QStringLiteral("Chart"));
-    {
-        QCPPainter painter;
-        if (!painter.begin(&svg)) return false;
-        // Lines and text as shapes, not pixels, and pens as drawn at this
-        // size whatever the drawing is scaled to.
-        painter.setMode(QCPPainter::pmVectorized);
-        painter.setMode(QCPPainter::pmNoCaching);
-        painter.setMode(QCPPainter::pmNonCosmetic);
-        painter.fillRect(QRect(QPoint(0, 0), chartSize), Qt::white);
-        plot_->toPainter(&painter, chartSize.width(), chartSize.height());
-        painter.end();
+    QCPPainter painter;
+    if (!painter.begin(&svg)) return false;
+    // Lines and text as shapes, not pixels, and pens as drawn at this size
+    // whatever the drawing is scaled to.
+    painter.setMode(QCPPainter::pmVectorized);
+    painter.setMode(QCPPainter::pmNoCaching);
+    painter.setMode(QCPPainter::pmNonCosmetic);
+    const QRectF whole(QPointF(0, 0), chartSize);
+    painter.fillRect(whole, Qt::white);
+    plot_->toPainter(&painter, chartSize.width(), chartSize.height());
+
+    // Qt's SVG writer leaves clipping out, so the series reach past the
+    // plot area where the window clips them (the area's fill runs down to
+    // zero, the placeholder lies left of the axis). The ground around the
+    // plot area is laid again over them, and the axes and texts drawn
+    // again on it.
+    QPainterPath around;
+    around.addRect(whole);
+    QPainterPath area;
+    area.addRect(plot_->axisRect()->rect());
+    around = around.subtracted(area);
+    painter.fillPath(around, Qt::white);
+    painter.fillPath(around, plot_->background());
+    // Viewers that round the drawing's size up show a sliver past its
+    // edge: that too is covered.
+    QPainterPath beyond;
+    beyond.addRect(whole.adjusted(-whole.width(), -whole.height(), whole.width(), whole.height()));
+    QPainterPath inside;
+    inside.addRect(whole);
+    painter.fillPath(beyond.subtracted(inside), Qt::white);
+
+    const QBrush plotBackground = plot_->background();
+    const QBrush areaBackground = plot_->axisRect()->backgroundBrush();
+    QList<QCPLayerable*> hidden;
+    for (QCPLayerable* l : std::initializer_list<QCPLayerable*>{series2_, series1_, highLine_, lowLine_,
+                                                                plot_->xAxis->grid(), plot_->yAxis->grid()}) {
+        if (!l->visible()) continue;
+        l->setVisible(false);
+        hidden.append(l);
     }
+    plot_->setBackground(Qt::NoBrush);
+    plot_->axisRect()->setBackground(Qt::NoBrush);
+    plot_->toPainter(&painter, chartSize.width(), chartSize.height());
+    plot_->setBackground(plotBackground);
+    plot_->axisRect()->setBackground(areaBackground);
+    for (QCPLayerable* l : hidden) l->setVisible(true);
+    painter.end();
     return file.error() == QFileDevice::NoError && file.commit();
 }
 
