@@ -41,7 +41,8 @@ void LimitJudge::OverLimitAlarm(double count) {
     alarmShown_ = on;
 }
 
-void LimitJudge::limitChange(Edit edit, std::string& text, std::string& last, const std::string& newText) {
+void LimitJudge::limitChange(Edit edit, std::string& text, std::string& last,
+                             const std::string& newText) {
     text = newText;
     if (entryInProgress(text)) {
         if (onLimitsChanged) onLimitsChanged();
@@ -59,12 +60,8 @@ void LimitJudge::limitChange(Edit edit, std::string& text, std::string& last, co
     if (onLimitsChanged) onLimitsChanged();
 }
 
-void LimitJudge::T1HIChange(const std::string& text) {
-    limitChange(Edit::T1HI, high_, lastHigh_, text);
-}
-void LimitJudge::T1LOChange(const std::string& text) {
-    limitChange(Edit::T1LO, low_, lastLow_, text);
-}
+void LimitJudge::T1HIChange(const std::string& text) { limitChange(Edit::T1HI, high_, lastHigh_, text); }
+void LimitJudge::T1LOChange(const std::string& text) { limitChange(Edit::T1LO, low_, lastLow_, text); }
 
 void LimitJudge::limitExit(Edit edit, std::string& text, const std::string& last) {
     if (!entryInProgress(text)) return;
@@ -77,12 +74,8 @@ void LimitJudge::limitExit(Edit edit, std::string& text, const std::string& last
     }
 }
 
-void LimitJudge::T1HIExit() {
-    limitExit(Edit::T1HI, high_, lastHigh_);
-}
-void LimitJudge::T1LOExit() {
-    limitExit(Edit::T1LO, low_, lastLow_);
-}
+void LimitJudge::T1HIExit() { limitExit(Edit::T1HI, high_, lastHigh_); }
+void LimitJudge::T1LOExit() { limitExit(Edit::T1LO, low_, lastLow_); }
 
 bool LimitJudge::limitKeyPasses(char key, const std::string& text) const {
     const char dec = decimalKey();

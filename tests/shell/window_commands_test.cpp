@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <qcustomplot.h>
 
 #include <QAction>
 #include <QApplication>
@@ -13,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <qcustomplot.h>
 
 #include "chart/ChartToolbar.h"
 #include "chart/TrendChart.h"
@@ -60,17 +60,9 @@ TEST(LeavingTheProgram, EachWayOutAsksOnlyWhereItShould) {
         int terminateSignals;  // -1: not looked at
         std::vector<std::string> questions;
     } cases[] = {
-        {"Quit answered No",
-         {UserPrompts::Answer::No},
-         [](TFCOMM& w) { w.BitBtn1()->click(); },
-         kStillRunning,
-         0,
+        {"Quit answered No", {UserPrompts::Answer::No}, [](TFCOMM& w) { w.BitBtn1()->click(); }, kStillRunning, 0,
          {kQuitQuestion}},
-        {"Quit answered Yes",
-         {UserPrompts::Answer::Yes},
-         [](TFCOMM& w) { w.BitBtn1()->click(); },
-         0,
-         1,
+        {"Quit answered Yes", {UserPrompts::Answer::Yes}, [](TFCOMM& w) { w.BitBtn1()->click(); }, 0, 1,
          {kQuitQuestion}},
         {"Exit", {}, [](TFCOMM& w) { w.BtExit1Click(); }, 0, 1, {}},
         {"Exit panel",
@@ -80,9 +72,7 @@ TEST(LeavingTheProgram, EachWayOutAsksOnlyWhereItShould) {
              ASSERT_NE(panel, nullptr);
              QTest::mouseClick(panel, Qt::LeftButton, {}, panel->rect().center());
          },
-         0,
-         1,
-         {}},
+         0, 1, {}},
         {"close box", {}, [](TFCOMM& w) { w.close(); }, 0, -1, {}},
     };
     for (const auto& c : cases) {
@@ -255,8 +245,7 @@ TEST(WindowLayout, ControlsOutOfReachLieOutsideTheClientArea) {
     WindowRig rig;
     TFCOMM& w = *rig.w;
     const QRect client(QPoint(0, 0), w.clientArea()->size());
-    QWidget* outOfReach[] = {w.KD(),     w.BTCon(),  w.BtDiscon(), w.BtCOM(0),
-                             w.COMCon(), w.Setmax(), w.MinText()};
+    QWidget* outOfReach[] = {w.KD(), w.BTCon(), w.BtDiscon(), w.BtCOM(0), w.COMCon(), w.Setmax(), w.MinText()};
     for (QWidget* widget : outOfReach) {
         const QRect r(widget->mapTo(w.clientArea(), QPoint(0, 0)), widget->size());
         EXPECT_FALSE(client.intersects(r)) << widget->objectName().toStdString();
@@ -290,17 +279,8 @@ TEST(MainMenu, ItemsInOrderWithTheirCaptionsAndStates) {
     } menus[] = {
         {"Connect", {{"START"}, {"STOP", false}}},
         {"Graphic",
-         {{"First"},
-          {"Previous"},
-          {"Next"},
-          {"Last"},
-          {"-"},
-          {"New"},
-          {"Save"},
-          {"-"},
-          {"Fill", true, true},
-          {"Fit to Readings"},
-          {"Limit Lines"}}},
+         {{"First"}, {"Previous"}, {"Next"}, {"Last"}, {"-"}, {"New"}, {"Save"}, {"-"}, {"Fill", true, true},
+          {"Fit to Readings"}, {"Limit Lines"}}},
         {"Record",
          {{"New"},
           {"Save", true, false},
