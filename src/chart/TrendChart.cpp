@@ -287,8 +287,16 @@ bool TrendChart::PointAdded(double key, double value) {
     const double min = extremes_.Min();
     const double max = extremes_.Max();
     extremes_.Add(value);
-    // A reading within the page's extremes leaves the axis as it is.
+    // A reading within the page's extremes leaves the axis as it is, and
+    // so does a new extreme that the fitted axis already shows clear of its
+    // ends: a meter wandering about a value would otherwise move the axis
+    // (and redraw the whole chart) every few points at the start of each
+    // page. A page shown anew is fitted exactly.
     if (!wasEmpty && extremes_.Min() == min && extremes_.Max() == max) return false;
+    const QCPRange shown = plot_->yAxis->range();
+    if (!wasEmpty && valueTicks_->fixedStep > 0 && extremes_.Min() > shown.lower &&
+        extremes_.Max() < shown.upper)
+        return false;
     return ApplyValueAxis();
 }
 
