@@ -13,9 +13,14 @@ several windows after a warm-up. Three streams:
             so the filled area covers half the plot
 
     bench/idle_cpu.py [--build build/dev] [--cases steady,changing,top]
+                      [--chart-options off|on|off,on]
                       [--rounds 3] [--seconds 60] [--warmup 15]
                       [--perf DIR [--perf-seconds 30] [--perf-freq 499]]
                       [--screenshots DIR]
+
+--chart-options runs each case with the Graphic menu's "Fit to Readings" and
+"Limit Lines" both off, both on, or (off,on) both ways in turn, and then
+prints the ratio on / off for each case.
 
 --perf records one extra window per case with `perf record --call-graph
 dwarf` (after the measured rounds, so it does not disturb them);
@@ -97,7 +102,7 @@ def start_xvfb():
     return proc, ":" + number.decode().strip()
 
 
-def run_case(name, args, tmp):
+def run_case(name, args, tmp, options="off"):
     frames = os.path.join(tmp, name + ".bin")
     with open(frames, "wb") as f:
         f.write(STREAMS[name])
@@ -108,19 +113,27 @@ def run_case(name, args, tmp):
     xvfb, display = start_xvfb()
     # A folder of its own for the log's journal: a journal left by another
     # run would hold this one at the start-up restore question.
-    data = os.path.join(tmp, name + "-data")
-    runtime = os.path.join(tmp, name + "-run")
+    run = os.path.join(tmp, f"{name}-{options}")
+    data = os.path.join(run, "data")
+    runtime = os.path.join(run, "run")
+    home = os.path.join(run, "home")
+    config = os.path.join(run, "config")
     os.makedirs(data)
-    os.makedirs(os.path.join(tmp, name + "-home"))
     os.makedirs(runtime, mode=0o700)
-    env = dict(os.environ, DISPLAY=display, XDG_DATA_HOME=data, XDG_RUNTIME_DIR=runtime,
-               XDG_CONFIG_HOME=os.path.join(tmp, name + "-config"), HOME=os.path.join(tmp, name + "-home"))
+    os.makedirs(home)
+    # Settings of its own: the chart's view options as asked, nothing else.
+    os.makedirs(os.path.join(config, "corvel"))
+    if options == "on":
+        with open(os.path.join(config, "corvel", "corvel.conf"), "w") as f:
+            f.write("[chart]\nfitToReadings=true\nlimitLines=true\n")
+    env = dict(os.environ, DISPLAY=display, HOME=home, XDG_DATA_HOME=data, XDG_CONFIG_HOME=config,
+               XDG_RUNTIME_DIR=runtime)
     env.pop("QT_QPA_PLATFORM", None)
     cmd = [os.path.join(bindir, "corvel"), "--port", "COM1=" + pty, "--connect"]
     shot = None
     if args.screenshots:
         os.makedirs(args.screenshots, exist_ok=True)
-        shot = os.path.join(args.screenshots, name + ".png")
+        shot = os.path.join(args.screenshots, f"{name}-{options}.png")
         total = args.warmup + args.rounds * args.seconds + (args.perf_seconds if args.perf else 0) + 5
         cmd += ["--screenshot", shot, "--screenshot-after", str(int(total * 1000))]
     app = subprocess.Popen(cmd, env=env, stdout=subprocess.DEVNULL)
@@ -163,19 +176,30 @@ def main():
     ap.add_argument("--perf-seconds", type=float, default=30)
     ap.add_argument("--perf-freq", type=int, default=499)
     ap.add_argument("--screenshots", default="")
+    ap.add_argument("--chart-options", default="off")
     args = ap.parse_args()
+    variants = args.chart_options.split(",")
     with tempfile.TemporaryDirectory() as tmp:
         results = {}
         for name in args.cases.split(","):
-            shares, xshares = run_case(name, args, tmp)
-            results[name] = shares
-            print(f"{name:9s} corvel % of a core: " + " ".join(f"{s:5.2f}" for s in shares) +
-                  f"   mean {sum(shares) / len(shares):5.2f}   (Xvfb mean {sum(xshares) / len(xshares):5.2f})",
-                  flush=True)
-        if "steady" in results and "changing" in results:
-            ratio = (sum(results["changing"]) / len(results["changing"])) / \
-                (sum(results["steady"]) / len(results["steady"]))
-            print(f"changing / steady: {ratio:.2f}")
+            for options in variants:
+                shares, xshares = run_case(name, args, tmp, options)
+                results[(name, options)] = shares
+                label = name if len(variants) == 1 else f"{name} {options}"
+                print(f"{label:13s} corvel % of a core: " + " ".join(f"{s:5.2f}" for s in shares) +
+                      f"   mean {sum(shares) / len(shares):5.2f}   (Xvfb mean {sum(xshares) / len(xshares):5.2f})",
+                      flush=True)
+
+        def mean(key):
+            return sum(results[key]) / len(results[key])
+
+        for options in variants:
+            if ("steady", options) in results and ("changing", options) in results:
+                suffix = "" if len(variants) == 1 else f" (options {options})"
+                print(f"changing / steady{suffix}: {mean(('changing', options)) / mean(('steady', options)):.2f}")
+        if "on" in variants and "off" in variants:
+            for name in args.cases.split(","):
+                print(f"{name:9s} options on / off: {mean((name, 'on')) / mean((name, 'off')):.2f}")
 
 
 if __name__ == "__main__":

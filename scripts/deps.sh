@@ -6,6 +6,8 @@ set -euo pipefail
 corvel_packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-serialport-dev libqcustomplot-dev libgl-dev
+  # the chart saved as a vector drawing
+  qt6-svg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev
   # the log as an Excel workbook, and the reader its tests check it with

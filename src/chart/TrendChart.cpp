@@ -2,8 +2,12 @@
 
 #include <qcustomplot.h>
 
+#include <QFileInfo>
 #include <QImage>
 #include <QLinearGradient>
+#include <QSaveFile>
+#include <QSvgGenerator>
+#include <cmath>
 
 #include "chart/CachedAreaGraph.h"
 #include "chart/ChartToolbar.h"
@@ -15,19 +19,31 @@ namespace {
 // Any single value serves for the point each series holds after New.
 constexpr double kPlaceholderValue = 0.0;
 
-// The value axis always splits a tick interval into five.
-class FourSubTicks final : public QCPAxisTicker {
+// The limit lines: high in red above, low in blue below, both dashed so
+// that they never read as a series.
+const QColor kHighLineColor(220, 0, 0);
+const QColor kLowLineColor(0, 0, 220);
+}  // namespace
+
+// The value axis always splits a tick interval into five. A fitted axis
+// has its ends on ticks, so it is ticked at the step it was fitted with.
+class TrendChart::ValueTicks final : public QCPAxisTicker {
+public:
+    double fixedStep = 0;  // 0: the ticker's own choice
+
 protected:
+    double getTickStep(const QCPRange& range) override {
+        return fixedStep > 0 ? fixedStep : QCPAxisTicker::getTickStep(range);
+    }
     int getSubTickCount(double) override { return 4; }
 };
-}  // namespace
 
 // The control's view of the plot. Both series draw one shared data
 // container, so a value is stored once however many series show it.
 class TrendChart::PlotTarget final : public ChartAxisTarget {
 public:
-    PlotTarget(QCustomPlot& plot, QSharedPointer<QCPGraphDataContainer> data, CatchUpThrottle& streamReplot)
-        : plot_(plot), data_(std::move(data)), streamReplot_(streamReplot) {}
+    PlotTarget(TrendChart& chart, QSharedPointer<QCPGraphDataContainer> data)
+        : chart_(chart), plot_(*chart.plot_), data_(std::move(data)), streamReplot_(chart.streamReplot_) {}
 
     // While the log adds a value, drawing goes through the streaming
     // throttle.
@@ -35,8 +51,9 @@ public:
 
     int PointCount() const override { return data_->size(); }
     void AppendToEverySeries(double value) override {
-        data_->add(QCPGraphData(data_->size(), value));
-        replot(false);
+        const double key = data_->size();
+        data_->add(QCPGraphData(key, value));
+        replot(chart_.PointAdded(key, value));
     }
     void AppendManyToEverySeries(const double* values, std::size_t count) override {
         // Built whole and handed over shared, not copied: ten million points
@@ -47,11 +64,12 @@ public:
         const double first = points.size();
         for (std::size_t i = 0; i < count; ++i) points.append({first + static_cast<double>(i), values[i]});
         data_->set(points, true);
-        replot(false);
+        replot(chart_.RefitPage());
     }
     void ClearEverySeries() override {
         data_->clear();
         data_->squeeze(true, true);
+        chart_.RefitPage();
         ReplotNow();
     }
     std::optional<std::pair<double, double>> ActiveXRange() const override {
@@ -64,6 +82,7 @@ public:
     double BottomMax() const override { return plot_.xAxis->range().upper; }
     void SetBottomRange(double min, double max) override {
         plot_.xAxis->setRange(min, max);
+        chart_.RefitPage();
         replot(true);
     }
 
@@ -71,6 +90,7 @@ public:
         data_->clear();
         data_->squeeze(true, true);
         data_->add(QCPGraphData(0, kPlaceholderValue));
+        chart_.RefitPage();
         ReplotNow();
     }
 
@@ -105,6 +125,7 @@ private:
 
     bool axisMoved_ = false;
 
+    TrendChart& chart_;
     QCustomPlot& plot_;
     QSharedPointer<QCPGraphDataContainer> data_;
     CatchUpThrottle& streamReplot_;
@@ -146,7 +167,8 @@ TrendChart::TrendChart(UserPrompts& prompts, QWidget* parent)
     seriesLayer_->setMode(QCPLayer::lmBuffered);
     for (QCPGraph* g : {series2_, series1_}) g->setLayer(seriesLayer_);
 
-    target_ = std::make_unique<PlotTarget>(*plot_, data, streamReplot_);
+    SetUpLimitLines();
+    target_ = std::make_unique<PlotTarget>(*this, data);
     chartView_ = std::make_unique<TChartControl>(*target_, kPageSize);
 
     toolbar_ = new ChartToolbar(*this, parent);
@@ -216,7 +238,8 @@ void TrendChart::SetUpLook() {
 
     QCPAxis* left = plot_->yAxis;
     left->setBasePen(QPen(QColor(0, 64, 128), 1, Qt::DashLine));
-    left->setTicker(QSharedPointer<FourSubTicks>::create());
+    valueTicks_ = QSharedPointer<ValueTicks>::create();
+    left->setTicker(valueTicks_);
     left->setSubTicks(true);
     left->setTickLength(0, 3);
     left->setSubTickLength(0, 3);
@@ -227,8 +250,117 @@ void TrendChart::SetUpLook() {
 }
 
 void TrendChart::SetFullScale(int fullScale) {
-    plot_->yAxis->setRange(-static_cast<double>(fullScale), static_cast<double>(fullScale));
+    fullScale_ = fullScale;
+    ApplyValueAxis();
     plot_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+// ---- the fitted value axis
+
+void TrendChart::SetFitToReadings(bool on) {
+    if (on == fit_) return;
+    fit_ = on;
+    if (!RefitPage()) ApplyValueAxis();
+    target_->ReplotNow();
+}
+
+bool TrendChart::RefitPage() {
+    if (!fit_) return false;
+    extremes_.Clear();
+    // The record window holds a page's worth of points at most, so this
+    // costs a page, and it runs only when the window or the points change
+    // other than by a streamed point.
+    const QCPRange window = plot_->xAxis->range();
+    const QCPGraphDataContainer& data = *series2_->data();
+    for (auto it = data.findBegin(window.lower, false); it != data.constEnd() && it->key <= window.upper;
+         ++it) {
+        if (it->key >= window.lower) extremes_.Add(it->value);
+    }
+    return ApplyValueAxis();
+}
+
+bool TrendChart::PointAdded(double key, double value) {
+    if (!fit_) return false;
+    const QCPRange window = plot_->xAxis->range();
+    if (key < window.lower || key > window.upper) return false;
+    const bool wasEmpty = extremes_.Empty();
+    const double min = extremes_.Min();
+    const double max = extremes_.Max();
+    extremes_.Add(value);
+    // A reading within the page's extremes leaves the axis as it is, and
+    // so does a new extreme that the fitted axis already shows clear of its
+    // ends: a meter wandering about a value would otherwise move the axis
+    // (and redraw the whole chart) every few points at the start of each
+    // page. A page shown anew is fitted exactly.
+    if (!wasEmpty && extremes_.Min() == min && extremes_.Max() == max) return false;
+    const QCPRange shown = plot_->yAxis->range();
+    if (!wasEmpty && valueTicks_->fixedStep > 0 && extremes_.Min() > shown.lower &&
+        extremes_.Max() < shown.upper)
+        return false;
+    return ApplyValueAxis();
+}
+
+bool TrendChart::ApplyValueAxis() {
+    QCPRange range(-static_cast<double>(fullScale_), static_cast<double>(fullScale_));
+    double step = 0;
+    if (fit_ && !extremes_.Empty()) {
+        if (const auto axis = FitValueAxis(extremes_.Min(), extremes_.Max())) {
+            range = QCPRange(axis->lower, axis->upper);
+            step = axis->tickStep;
+        }
+    }
+    QCPAxis* left = plot_->yAxis;
+    if (left->range() == range && valueTicks_->fixedStep == step) return false;
+    valueTicks_->fixedStep = step;
+    left->setRange(range);
+    return true;
+}
+
+// ---- limit lines
+
+void TrendChart::SetUpLimitLines() {
+    // Above the series, below the axes; logical, so that it shares the
+    // axes' buffer and a streamed point never redraws it.
+    plot_->addLayer(QStringLiteral("limits"), seriesLayer_, QCustomPlot::limAbove);
+    QCPLayer* layer = plot_->layer(QStringLiteral("limits"));
+    layer->setMode(QCPLayer::lmLogical);
+    const auto make = [&](const QColor& color, const QString& name) {
+        auto* line = new QCPItemStraightLine(plot_);
+        line->setObjectName(name);
+        line->setLayer(layer);
+        line->setPen(QPen(color, 1, Qt::DashLine));
+        line->setSelectable(false);
+        line->setVisible(false);
+        return line;
+    };
+    highLine_ = make(kHighLineColor, QStringLiteral("HighLimitLine"));
+    lowLine_ = make(kLowLineColor, QStringLiteral("LowLimitLine"));
+}
+
+void TrendChart::SetLimitLines(bool on) {
+    if (on == limitLinesOn_) return;
+    limitLinesOn_ = on;
+    ShowLimitLines();
+}
+
+void TrendChart::SetLimits(std::optional<double> high, std::optional<double> low) {
+    if (high == high_ && low == low_) return;
+    high_ = high;
+    low_ = low;
+    if (limitLinesOn_) ShowLimitLines();
+}
+
+void TrendChart::ShowLimitLines() {
+    const auto place = [&](QCPItemStraightLine& line, const std::optional<double>& value) {
+        const bool shown = limitLinesOn_ && value && std::isfinite(*value);
+        line.setVisible(shown);
+        if (!shown) return;
+        line.point1->setCoords(0, *value);
+        line.point2->setCoords(1, *value);
+    };
+    place(*highLine_, high_);
+    place(*lowLine_, low_);
+    target_->ReplotNow();
 }
 
 void TrendChart::resizeEvent(QResizeEvent* event) {
@@ -432,10 +564,93 @@ bool TrendChart::SaveBitmap(const QString& fileName) {
     return image.save(fileName, "BMP");
 }
 
+const char* const TrendChart::kPictureFilter = "Bitmaps (*.bmp);;PNG images (*.png);;SVG drawings (*.svg)";
+
+bool TrendChart::SavePicture(const QString& fileName) {
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == QLatin1String("svg")) return SaveVector(fileName);
+    if (suffix != QLatin1String("png")) return SaveBitmap(fileName);
+    const QSize chartSize = size();
+    if (chartSize.isEmpty()) return false;
+    QImage image(chartSize, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QCPPainter painter(&image);
+        plot_->toPainter(&painter, chartSize.width(), chartSize.height());
+    }
+    // Written aside and put in place whole: a failed save leaves an older
+    // picture of that name as it was.
+    QSaveFile file(fileName);
+    return file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit();
+}
+
+bool TrendChart::SaveVector(const QString& fileName) {
+    const QSize chartSize = size();
+    if (chartSize.isEmpty()) return false;
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    QSvgGenerator svg;
+    svg.setOutputDevice(&file);
+    svg.setSize(chartSize);
+    // A pixel of the chart is a CSS pixel of the drawing, so that viewers
+    // show it at the size the window does.
+    svg.setResolution(96);
+    svg.setViewBox(QRect(QPoint(0, 0), chartSize));
+    svg.setTitle(QStringLiteral("Chart"));
+    QCPPainter painter;
+    if (!painter.begin(&svg)) return false;
+    // Lines and text as shapes, not pixels, and pens as drawn at this size
+    // whatever the drawing is scaled to.
+    painter.setMode(QCPPainter::pmVectorized);
+    painter.setMode(QCPPainter::pmNoCaching);
+    painter.setMode(QCPPainter::pmNonCosmetic);
+    const QRectF whole(QPointF(0, 0), chartSize);
+    painter.fillRect(whole, Qt::white);
+    plot_->toPainter(&painter, chartSize.width(), chartSize.height());
+
+    // Qt's SVG writer leaves clipping out, so the series reach past the
+    // plot area where the window clips them (the area's fill runs down to
+    // zero, the placeholder lies left of the axis). The ground around the
+    // plot area is laid again over them, and the axes and texts drawn
+    // again on it.
+    QPainterPath around;
+    around.addRect(whole);
+    QPainterPath area;
+    area.addRect(plot_->axisRect()->rect());
+    around = around.subtracted(area);
+    painter.fillPath(around, Qt::white);
+    painter.fillPath(around, plot_->background());
+    // Viewers that round the drawing's size up show a sliver past its
+    // edge: that too is covered.
+    QPainterPath beyond;
+    beyond.addRect(whole.adjusted(-whole.width(), -whole.height(), whole.width(), whole.height()));
+    QPainterPath inside;
+    inside.addRect(whole);
+    painter.fillPath(beyond.subtracted(inside), Qt::white);
+
+    const QBrush plotBackground = plot_->background();
+    const QBrush areaBackground = plot_->axisRect()->backgroundBrush();
+    QList<QCPLayerable*> hidden;
+    for (QCPLayerable* l : std::initializer_list<QCPLayerable*>{series2_, series1_, highLine_, lowLine_,
+                                                                plot_->xAxis->grid(), plot_->yAxis->grid()}) {
+        if (!l->visible()) continue;
+        l->setVisible(false);
+        hidden.append(l);
+    }
+    plot_->setBackground(Qt::NoBrush);
+    plot_->axisRect()->setBackground(Qt::NoBrush);
+    plot_->toPainter(&painter, chartSize.width(), chartSize.height());
+    plot_->setBackground(plotBackground);
+    plot_->axisRect()->setBackground(areaBackground);
+    for (QCPLayerable* l : hidden) l->setVisible(true);
+    painter.end();
+    return file.error() == QFileDevice::NoError && file.commit();
+}
+
 void TrendChart::BtSaveClick() {
-    const std::string fileName = prompts_.SaveFileName("Save Picture As", "Bitmaps (*.bmp)", "bmp");
+    const std::string fileName = prompts_.SaveFileName("Save Picture As", kPictureFilter, "bmp");
     if (fileName.empty()) return;
-    if (!SaveBitmap(QString::fromStdString(fileName))) {
+    if (!SavePicture(QString::fromStdString(fileName))) {
         prompts_.Message(UserPrompts::Kind::Error, "Cannot create file \"" + fileName + "\"");
         return;
     }

@@ -6,10 +6,12 @@
 #include <QSharedPointer>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "chart/ChartAxisTarget.h"
 #include "chart/ChartControl.h"
+#include "chart/ValueAxisFit.h"
 #include "record/CatchUpThrottle.h"
 #include "record/ReadingLogChart.h"
 #include "record/UserPrompts.h"
@@ -17,6 +19,7 @@
 class QCustomPlot;
 class QCPGraph;
 class QCPLayer;
+class QCPItemStraightLine;
 
 namespace corvel {
 
@@ -51,8 +54,24 @@ public:
     const TChartControl& ChartView() const { return *chartView_; }
     ChartToolbar& Toolbar();
 
-    // The left axis runs from -fullScale to +fullScale.
+    // The left axis runs from -fullScale to +fullScale (unless it fits the
+    // readings).
     void SetFullScale(int fullScale);
+
+    // ---- view options, both off unless the user picks them
+    // On: the value axis spans the readings of the page shown, with a
+    // little room and round ticks, and follows them as the page fills and
+    // as the user pages; a page without readings keeps the full scale.
+    void SetFitToReadings(bool on);
+    bool FitToReadings() const { return fit_; }
+    // On: the high and the low limit drawn as dashed lines across the
+    // chart, each while it is a number.
+    void SetLimitLines(bool on);
+    bool LimitLines() const { return limitLinesOn_; }
+    // The limits as they stand; nothing for a limit that is no number.
+    void SetLimits(std::optional<double> high, std::optional<double> low);
+    const QCPItemStraightLine& HighLine() const { return *highLine_; }
+    const QCPItemStraightLine& LowLine() const { return *lowLine_; }
     // The shortest time between two redraws for streamed points; 0 redraws
     // for every point. Paging always redraws at once.
     void SetStreamingReplotDelay(int ms) { streamReplot_.SetInterval(ms); }
@@ -104,6 +123,10 @@ public:
     void BtSaveClick();
     // The chart at its current size on white, written as a BMP file.
     bool SaveBitmap(const QString& fileName);
+    // The same picture as the file's extension asks: ".png" a PNG image,
+    // ".svg" a vector drawing, any other a BMP file as SaveBitmap writes.
+    bool SavePicture(const QString& fileName);
+    static const char* const kPictureFilter;
 
     static QString NotAPageSizeMessage(const QString& text);
 
@@ -119,7 +142,17 @@ protected:
 
 private:
     class PlotTarget;
+    class ValueTicks;
     void SetUpLook();
+    void SetUpLimitLines();
+    // Gathers the extremes of the readings in the record window anew.
+    // True when the value axis changed.
+    bool RefitPage();
+    // A point was appended at `key`; true when the value axis changed.
+    bool PointAdded(double key, double value);
+    bool ApplyValueAxis();
+    void ShowLimitLines();
+    bool SaveVector(const QString& fileName);
     void SetFillStates(bool btFill, bool menu);
     void FitPlot();
     void RefreshPageCaption();
@@ -129,6 +162,9 @@ private:
     QCPGraph* series2_ = nullptr;
     QCPGraph* series1_ = nullptr;
     QCPLayer* seriesLayer_ = nullptr;
+    QSharedPointer<ValueTicks> valueTicks_;
+    QCPItemStraightLine* highLine_ = nullptr;
+    QCPItemStraightLine* lowLine_ = nullptr;
     std::unique_ptr<PlotTarget> target_;
     std::unique_ptr<TChartControl> chartView_;
     QPointer<ChartToolbar> toolbar_;
@@ -143,6 +179,13 @@ private:
     QRect savedBounds_;
     QTimer timer2_;
     CatchUpThrottle streamReplot_;
+
+    int fullScale_ = 4000;
+    bool fit_ = false;
+    PageExtremes extremes_;
+    bool limitLinesOn_ = false;
+    std::optional<double> high_;
+    std::optional<double> low_;
 };
 
 }  // namespace corvel

@@ -44,7 +44,10 @@ void LimitJudge::OverLimitAlarm(double count) {
 void LimitJudge::limitChange(Edit edit, std::string& text, std::string& last,
                              const std::string& newText) {
     text = newText;
-    if (entryInProgress(text)) return;
+    if (entryInProgress(text)) {
+        if (onLimitsChanged) onLimitsChanged();
+        return;
+    }
     if (ReadNumberOrDefault(text, decimalKey()) == kNoNumber) {
         prompts_.Message(UserPrompts::Kind::Error, "Numerical input errors");
         // Putting the last good text back raises the change event again,
@@ -54,6 +57,7 @@ void LimitJudge::limitChange(Edit edit, std::string& text, std::string& last,
         limitChange(edit, text, last, restored);
     }
     last = text;
+    if (onLimitsChanged) onLimitsChanged();
 }
 
 void LimitJudge::T1HIChange(const std::string& text) { limitChange(Edit::T1HI, high_, lastHigh_, text); }
@@ -79,6 +83,12 @@ bool LimitJudge::limitKeyPasses(char key, const std::string& text) const {
     if (key == 8 || key == 39 || key == '+' || key == '-' || key == '.' || key == 96 || key == dec)
         return true;
     return key >= '0' && key <= '9';
+}
+
+std::optional<double> LimitJudge::limitValue(const std::string& text) const {
+    const long double v = ReadNumberOrDefault(text, decimalKey());
+    if (v == kNoNumber) return std::nullopt;
+    return static_cast<double>(v);
 }
 
 bool LimitJudge::SetmaxKeyPress(char key) {

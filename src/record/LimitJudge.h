@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "decode/LcdMirror.h"
@@ -55,10 +56,17 @@ public:
 
     enum class Edit { T1HI, T1LO };
     std::function<void(Edit, const std::string&)> onEditTextSet;
+    // Runs after every change of a limit's text, whoever made it (typing,
+    // or a rule putting a text back), for what shows the limits elsewhere.
+    std::function<void()> onLimitsChanged;
 
     const std::string& HighText() const { return high_; }
     const std::string& LowText() const { return low_; }
     const std::string& ValueText() const { return value_; }  // T1VALUE
+    // The limits as numbers, read as the judge reads them; nothing for a
+    // text that is none (an entry in progress, a text being refused).
+    std::optional<double> HighLimit() const { return limitValue(high_); }
+    std::optional<double> LowLimit() const { return limitValue(low_); }
     const std::string& LastHighLimitText() const { return lastHigh_; }
     const std::string& LastLowLimitText() const { return lastLow_; }
     Verdict CurrentVerdict() const { return verdict_; }
@@ -73,6 +81,7 @@ public:
 private:
     char decimalKey() const { return separator_.empty() ? '.' : separator_[0]; }
     bool limitKeyPasses(char key, const std::string& text) const;
+    std::optional<double> limitValue(const std::string& text) const;
     void limitChange(Edit edit, std::string& text, std::string& last, const std::string& newText);
     void limitExit(Edit edit, std::string& text, const std::string& last);
 

@@ -59,6 +59,7 @@ private:
 TFCOMM::TFCOMM(WindowPlatform platform, QWidget* parent)
     : QMainWindow(parent),
       platform_(std::move(platform)),
+      chartSettings_(platform_.settings),
       ownClock_(platform_.clock ? nullptr : std::make_unique<SystemClock>()),
       core_(*this, platform_.beeper, platform_.prompts) {
     setObjectName(QStringLiteral("FCOMM"));
@@ -136,6 +137,11 @@ TFCOMM::TFCOMM(WindowPlatform platform, QWidget* parent)
         quit_->setVisible(!enlarged);
     });
     connect(chart_, &TrendChart::fillChanged, this, [this] { fill_->setChecked(chart_->FillMenuChecked()); });
+    // The limit lines follow the limit edits, whoever changes their texts.
+    core_.Judge().onLimitsChanged = [this] {
+        chart_->SetLimits(core_.Judge().HighLimit(), core_.Judge().LowLimit());
+    };
+    core_.Judge().onLimitsChanged();
 
     FormCreate();
     setFixedSize(sizeHint());
@@ -469,6 +475,14 @@ void TFCOMM::BtSaveClick() {
 }
 void TFCOMM::TbFdClick() {
     chart_->TbFdClick(frameGeometry().size());
+}
+void TFCOMM::FitToReadingsClick() {
+    chart_->SetFitToReadings(fitToReadings_->isChecked());
+    chartSettings_.Write(ChartViewSettings::kFitToReadings, chart_->FitToReadings());
+}
+void TFCOMM::LimitLinesClick() {
+    chart_->SetLimitLines(limitLines_->isChecked());
+    chartSettings_.Write(ChartViewSettings::kLimitLines, chart_->LimitLines());
 }
 
 // ---- printed report

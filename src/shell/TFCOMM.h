@@ -2,13 +2,16 @@
 
 #include <QMainWindow>
 #include <QRect>
+#include <QSettings>
 #include <QTimer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "links/HidDeviceController.h"
 #include "links/PortMap.h"
 #include "record/Clock.h"
+#include "shell/ChartViewSettings.h"
 #include "shell/ConnectionControl.h"
 #include "shell/InstrumentProfile.h"
 #include "shell/MeterCore.h"
@@ -59,8 +62,8 @@ struct WindowPlatform {
     HidPlatform* hid = nullptr;    // the system's HID devices when none is given
     // Where the reading log's journal lives; none is kept when empty.
     std::string journalFolder;
-    // The user's settings, where the serial port chosen in the window is
-    // remembered; without them nothing is remembered.
+    // The user's settings, where the serial port chosen in the window and
+    // the chart's view options are remembered; without them nothing is remembered.
     QSettings* settings = nullptr;
     // The command line set COM1 (--port, --demo): it wins over the
     // remembered port for this run.
@@ -132,6 +135,10 @@ public:
     void BtNewClick();
     void BtSaveClick();
     void TbFdClick();
+    // Graphic -> "Fit to Readings" and "Limit Lines": view options of the
+    // chart, remembered for the next start.
+    void FitToReadingsClick();
+    void LimitLinesClick();
 
     // ---- printed report
     // Opens the report's preview and waits until it is closed; HID frames
@@ -179,6 +186,8 @@ public:
     QAction* STOP1() const { return stop1_; }
     QAction* FillAction() const { return fill_; }
     QAction* SerialPort1() const { return serialPort1_; }
+    QAction* FitToReadingsAction() const { return fitToReadings_; }
+    QAction* LimitLinesAction() const { return limitLines_; }
     QAction* LimitAction(int entry) const { return limitActions_[entry]; }
     QToolButton* USBCon() const { return usbCon_; }
     QToolButton* COMCon() const { return comCon_; }
@@ -225,6 +234,7 @@ private:
     void KDResize();
 
     WindowPlatform platform_;
+    ChartViewSettings chartSettings_;
     std::unique_ptr<Clock> ownClock_;
     MeterCore core_;
     InstrumentProfile profile_;
@@ -265,6 +275,8 @@ private:
     QAction* stop1_ = nullptr;
     QAction* fill_ = nullptr;
     QAction* serialPort1_ = nullptr;
+    QAction* fitToReadings_ = nullptr;
+    QAction* limitLines_ = nullptr;
     QAction* limitActions_[6] = {};
 
     // out of the user's reach

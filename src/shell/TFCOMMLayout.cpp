@@ -235,6 +235,18 @@ void TFCOMM::buildMenus() {
     fill_->setObjectName(QStringLiteral("Fill"));
     fill_->setCheckable(true);
     fill_->setChecked(true);
+    // View options of the chart, off unless the user chose them in an
+    // earlier run.
+    fitToReadings_ = graphic->addAction(QStringLiteral("Fit to Readings"), this, &TFCOMM::FitToReadingsClick);
+    fitToReadings_->setObjectName(QStringLiteral("FitToReadings"));
+    fitToReadings_->setCheckable(true);
+    fitToReadings_->setChecked(chartSettings_.Read(ChartViewSettings::kFitToReadings));
+    chart_->SetFitToReadings(fitToReadings_->isChecked());
+    limitLines_ = graphic->addAction(QStringLiteral("Limit Lines"), this, &TFCOMM::LimitLinesClick);
+    limitLines_->setObjectName(QStringLiteral("LimitLines"));
+    limitLines_->setCheckable(true);
+    limitLines_->setChecked(chartSettings_.Read(ChartViewSettings::kLimitLines));
+    chart_->SetLimitLines(limitLines_->isChecked());
 
     QMenu* record = menuBar()->addMenu(QStringLiteral("Record"));
     record->setObjectName(QStringLiteral("Record1"));

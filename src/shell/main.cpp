@@ -166,7 +166,8 @@ int main(int argc, char** argv) {
     corvel::WindowPlatform platform(prompts, beeper, corvel::ReadSystemDecimalSeparator(),
                                     corvel::Is64BitHost());
     platform.ports = ports;
-    // The serial port chosen in the window is remembered here.
+    // The serial port chosen in the window and the chart's view options
+    // are remembered here.
     const std::unique_ptr<QSettings> settings = OpenUserSettings();
     platform.settings = settings.get();
     platform.com1FromCommandLine = com1FromCommandLine;

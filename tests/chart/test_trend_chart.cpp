@@ -349,7 +349,7 @@ TEST(TrendChart, SavesABitmapOfTheChartsSize) {
 
     ASSERT_EQ(rig.prompts.shown.size(), 2u);
     EXPECT_EQ(rig.prompts.shown[0].type, ScriptedPrompts::Shown::Type::SaveDialog);
-    EXPECT_EQ(rig.prompts.shown[0].filter, "Bitmaps (*.bmp)");
+    EXPECT_EQ(rig.prompts.shown[0].filter, TrendChart::kPictureFilter);
     EXPECT_EQ(rig.prompts.Messages(), std::vector<std::string>{"Graphic has saved on " + path.toStdString()});
     EXPECT_EQ(rig.prompts.shown[1].kind, UserPrompts::Kind::Information);
 

@@ -280,7 +280,8 @@ TEST(MainMenu, ItemsInOrderWithTheirCaptionsAndStates) {
     } menus[] = {
         {"Connect", {{"START"}, {"STOP", false}, {"-"}, {"Serial Port..."}}},
         {"Graphic",
-         {{"First"}, {"Previous"}, {"Next"}, {"Last"}, {"-"}, {"New"}, {"Save"}, {"-"}, {"Fill", true, true}}},
+         {{"First"}, {"Previous"}, {"Next"}, {"Last"}, {"-"}, {"New"}, {"Save"}, {"-"}, {"Fill", true, true},
+          {"Fit to Readings"}, {"Limit Lines"}}},
         {"Record",
          {{"New"},
           {"Save", true, false},
