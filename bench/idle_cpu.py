@@ -30,43 +30,12 @@ another's in a steady stream).
 
 import argparse
 import os
-import select
 import subprocess
 import sys
 import tempfile
 import time
 
-PATTERNS = {
-    "0": "1111011", "1": "0110000", "2": "1100111", "3": "1110101", "4": "0111100",
-    "5": "1011101", "6": "1011111", "7": "1110000", "8": "1111111", "9": "1111101",
-    "@": "0001011", " ": "0000000",
-}
-
-
-def oak_frame(main, second, point_bits=()):
-    """14 bytes of an Oak frame: `main` and `second` are four characters from
-    left to right; `point_bits` are frame bits to set (28: the point between
-    the main row's second and third digit)."""
-    bits = [False] * 129
-    offsets = (1, 2, 3, 5, 6, 7, 8)  # a b c f g e d within a digit's byte
-
-    def digit(k, ch):
-        for i, on in enumerate(PATTERNS[ch]):
-            bits[8 * k + offsets[i]] = on == "1"
-
-    for i in range(4):
-        digit(4 - i, main[i])
-        digit(8 - i, second[i])
-    for b in point_bits:
-        bits[b] = True
-    out = bytearray()
-    for pos in range(1, 15):
-        nib = 0
-        for i in range(4):
-            nib = (nib << 1) | (1 if bits[4 * (pos - 1) + 1 + i] else 0)
-        out.append(pos << 4 | nib)
-    return bytes(out)
-
+from benchlib import cpu_ticks, oak_frame, start_xvfb
 
 # The second row reads 17 (digit 6 leaves positions 15 on blank, so no
 # annunciator is lit).
@@ -75,31 +44,6 @@ STREAMS = {
     "changing": oak_frame("1234", "  17", (28,)) + oak_frame(" 0@ ", "  17"),
     "top": oak_frame("3999", "  17"),
 }
-
-
-def cpu_ticks(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return int(fields[11]) + int(fields[12])  # utime, stime (fields 14, 15)
-
-
-def start_xvfb():
-    r, w = os.pipe()
-    proc = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-        pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(w)
-    number = b""
-    while not number.endswith(b"\n"):
-        ready, _, _ = select.select([r], [], [], 10)
-        if not ready:
-            raise RuntimeError("Xvfb did not start")
-        chunk = os.read(r, 64)
-        if not chunk:
-            raise RuntimeError("Xvfb did not name its display")
-        number += chunk
-    os.close(r)
-    return proc, ":" + number.decode().strip()
 
 
 def run_case(name, args, tmp, options="off"):

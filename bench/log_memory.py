@@ -20,46 +20,11 @@ import tempfile
 import threading
 import time
 
-PATTERNS = {
-    "0": "1111011", "1": "0110000", "2": "1100111", "3": "1110101", "4": "0111100",
-    "5": "1011101", "6": "1011111", "7": "1110000", "8": "1111111", "9": "1111101",
-}
-
-
-def oak_frame(main, second, point_bit=28):
-    bits = [False] * 129
-    offsets = (1, 2, 3, 5, 6, 7, 8)
-    for i in range(4):
-        for k, ch in ((4 - i, main[i]), (8 - i, second[i])):
-            if ch == " ":
-                continue
-            for j, on in enumerate(PATTERNS[ch]):
-                bits[8 * k + offsets[j]] = on == "1"
-    bits[point_bit] = True
-    out = bytearray()
-    for pos in range(1, 15):
-        nib = 0
-        for i in range(4):
-            nib = (nib << 1) | (1 if bits[4 * (pos - 1) + 1 + i] else 0)
-        out.append(pos << 4 | nib)
-    return bytes(out)
-
-
-def status(pid):
-    with open(f"/proc/{pid}/status") as f:
-        fields = dict(line.split(":", 1) for line in f if ":" in line)
-    return int(fields["VmHWM"].split()[0]), int(fields["VmRSS"].split()[0])
-
-
-def cpu_ticks(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return int(fields[11]) + int(fields[12])
-
+from benchlib import cpu_ticks, memory_kib, oak_frame
 
 def run(build, tmp, rows):
     # Values that change from frame to frame, as a real stream's do.
-    frames = [oak_frame(f"{i:04d}", "  17") for i in range(0, 4000, 7)]
+    frames = [oak_frame(f"{i:04d}", "  17", (28,)) for i in range(0, 4000, 7)]
     data = b"".join(frames[i % len(frames)] for i in range(rows))
     log = os.path.join(tmp, "log.txt")
     # Fed through a pipe that stays open until the tool has taken every
@@ -78,7 +43,7 @@ def run(build, tmp, rows):
         if now == before:
             break
         before = now
-    peak, held = status(tool.pid)
+    held, peak = memory_kib(tool.pid)
     tool.stdin.close()
     if tool.wait() != 0:
         raise RuntimeError(f"corvel-decode failed with {tool.returncode}")

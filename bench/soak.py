@@ -28,7 +28,6 @@ with every row back.
 import argparse
 import glob
 import os
-import select
 import shutil
 import subprocess
 import sys
@@ -37,66 +36,10 @@ import threading
 import time
 import tty
 
-PATTERNS = {
-    "0": "1111011", "1": "0110000", "2": "1100111", "3": "1110101", "4": "0111100",
-    "5": "1011101", "6": "1011111", "7": "1110000", "8": "1111111", "9": "1111101",
-    " ": "0000000",
-}
-
-
-def oak_frame(main, second, point_bits=(28,)):
-    """The 14 bytes of an Oak frame showing `main` over `second` (four
-    characters each, left to right); bit 28 is the point in "12.34"."""
-    bits = [False] * 129
-    offsets = (1, 2, 3, 5, 6, 7, 8)
-    for i in range(4):
-        for k, ch in ((4 - i, main[i]), (8 - i, second[i])):
-            for j, on in enumerate(PATTERNS[ch]):
-                bits[8 * k + offsets[j]] = on == "1"
-    for b in point_bits:
-        bits[b] = True
-    out = bytearray()
-    for pos in range(1, 15):
-        nib = 0
-        for i in range(4):
-            nib = (nib << 1) | (1 if bits[4 * (pos - 1) + 1 + i] else 0)
-        out.append(pos << 4 | nib)
-    return bytes(out)
-
+from benchlib import cpu_ticks, memory_kib, oak_frame, start_xvfb
 
 # 0.00 .. 39.99 in turn: the next frame always differs from the last.
-FRAMES = [oak_frame(f"{i:04d}", "  17") for i in range(4000)]
-
-
-def proc_status(pid):
-    with open(f"/proc/{pid}/status") as f:
-        fields = dict(line.split(":", 1) for line in f if ":" in line)
-    return int(fields["VmRSS"].split()[0]), int(fields["VmHWM"].split()[0])
-
-
-def cpu_ticks(pid):
-    with open(f"/proc/{pid}/stat") as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return int(fields[11]) + int(fields[12])
-
-
-def start_xvfb():
-    r, w = os.pipe()
-    proc = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-        pass_fds=(w,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(w)
-    number = b""
-    while not number.endswith(b"\n"):
-        ready, _, _ = select.select([r], [], [], 10)
-        if not ready:
-            raise RuntimeError("Xvfb did not start")
-        chunk = os.read(r, 64)
-        if not chunk:
-            raise RuntimeError("Xvfb did not name its display")
-        number += chunk
-    os.close(r)
-    return proc, ":" + number.decode().strip()
+FRAMES = [oak_frame(f"{i:04d}", "  17", (28,)) for i in range(4000)]
 
 
 def count_rows(convert, source, tmp):
@@ -207,7 +150,7 @@ def main():
             if app.poll() is not None:
                 raise RuntimeError(f"the program ended with {app.returncode}: {app.stderr.read()}")
             now, c, x = time.monotonic(), cpu_ticks(app.pid), cpu_ticks(xvfb.pid)
-            rss, hwm = proc_status(app.pid)
+            rss, hwm = memory_kib(app.pid)
             share = 100.0 * (c - ticks) / hz / (now - t_prev)
             xshare = 100.0 * (x - xticks) / hz / (now - t_prev)
             ticks, xticks, t_prev = c, x, now
