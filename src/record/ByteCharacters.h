@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace corvel {
@@ -26,5 +27,8 @@ std::optional<unsigned char> CharacterByte(char32_t code);
 // continuation byte, a cut or overlong sequence, a surrogate, U+FFFE or
 // U+FFFF). ASCII counts as one.
 std::size_t XmlUtf8Length(std::string_view text, std::size_t at);
+
+// Appends the UTF-8 bytes of one character.
+void AppendUtf8Character(char32_t code, std::string& out);
 
 }  // namespace corvel

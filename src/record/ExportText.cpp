@@ -1,27 +1,8 @@
 #include "record/ExportText.h"
 
-#include <cstdint>
-
 #include "record/ByteCharacters.h"
 
 namespace corvel {
-
-namespace {
-
-void PutCodePoint(std::uint32_t code, std::string& out) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-}  // namespace
 
 void AppendUtf8(std::string_view text, std::string& out) {
     std::size_t i = 0;
@@ -33,7 +14,7 @@ void AppendUtf8(std::string_view text, std::string& out) {
             continue;
         }
         const auto b = static_cast<unsigned char>(text[i++]);
-        PutCodePoint(ByteCharacter(b), out);
+        AppendUtf8Character(ByteCharacter(b), out);
     }
 }
 

@@ -19,24 +19,6 @@ bool NameEnd(char c) {
     return Space(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' || c == '\'';
 }
 
-void AppendUtf8(std::uint32_t code, std::string& out) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 bool ReadReference(std::string_view ref, std::string& out) {
     if (ref == "lt") return out += '<', true;
     if (ref == "gt") return out += '>', true;
@@ -68,7 +50,7 @@ bool ReadReference(std::string_view ref, std::string& out) {
     if (const auto byte = CharacterByte(code))
         out += static_cast<char>(*byte);
     else
-        AppendUtf8(code, out);
+        AppendUtf8Character(code, out);
     return true;
 }
 

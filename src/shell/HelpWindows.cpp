@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QTextBrowser>
 
+#include "Version.h"
+
 namespace corvel {
 
 QString AboutText() {
@@ -17,9 +19,9 @@ QString AboutText() {
                        "version (GPL-3.0-or-later). The program comes with no warranty.</p>"
                        "<p>Manual pages: <code>man corvel</code>, <code>man corvel-decode</code>, "
                        "<code>man corvel-convert</code>, <code>man corvel-hid</code>.</p>"
-                       "<p>The project: its README, licence and copyright notes are in "
+                       "<p>The project: its licence and copyright notes are in "
                        "<code>%2</code>")
-                       .arg(QStringLiteral(CORVEL_VERSION), QStringLiteral(CORVEL_DOC_DIR));
+                       .arg(QLatin1String(kVersion), QStringLiteral(CORVEL_DOC_DIR));
     const QString home = QStringLiteral(CORVEL_HOMEPAGE);
     if (!home.isEmpty()) text += QStringLiteral("; its home is <a href=\"%1\">%1</a>").arg(home);
     return text + QStringLiteral(".</p>");
